@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build and test CV Keys.
+# Idempotent: only packages that are not yet installed are fetched, and the
+# package lists are refreshed only when something is missing.
+#   --dry-run   report what would be installed, change nothing
+set -euo pipefail
+
+export DEBIAN_FRONTEND=noninteractive
+
+dry_run=0
+for arg in "$@"; do
+    case "$arg" in
+        --dry-run) dry_run=1 ;;
+        -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
+        *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
+    esac
+done
+
+packages=(
+    # toolchain
+    g++ make cmake ninja-build pkg-config
+    # Qt 6 widgets; qt6-base-dev already depends on moc/rcc (qt6-base-dev-tools)
+    # and on the OpenGL headers that Qt6Gui's CMake package looks for, but
+    # they are named so that a partial install is repaired too.
+    qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libopengl-dev libvulkan-dev
+    # device access
+    libhidapi-dev libusb-1.0-0-dev libudev-dev
+    # core libraries
+    libfmt-dev libxkbcommon-dev xkb-data
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+is_installed() {
+    # A multi-arch package may print one line per architecture.
+    dpkg-query -W -f='${db:Status-Status}\n' "$1" 2>/dev/null | grep -qx installed
+}
+
+missing=()
+for pkg in "${packages[@]}"; do
+    is_installed "$pkg" || missing+=("$pkg")
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+    echo "install-deps: all ${#packages[@]} packages present, nothing to install"
+    exit 0
+fi
+
+if [ "$dry_run" -eq 1 ]; then
+    echo "install-deps: would install ${#missing[@]} of ${#packages[@]} packages: ${missing[*]}"
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+        sudo_cmd=(sudo -n env DEBIAN_FRONTEND=noninteractive)
+    else
+        echo "install-deps: missing ${missing[*]}; run as root or install sudo" >&2
+        exit 1
+    fi
+fi
+
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# Confirm: apt-get can succeed while leaving a package half-configured.
+still_missing=()
+for pkg in "${missing[@]}"; do
+    is_installed "$pkg" || still_missing+=("$pkg")
+done
+if [ "${#still_missing[@]}" -ne 0 ]; then
+    echo "install-deps: failed to install: ${still_missing[*]}" >&2
+    exit 1
+fi
+echo "install-deps: installed ${#missing[@]} of ${#packages[@]} packages: ${missing[*]}"

@@ -1,0 +1,798 @@
+#include "sim/sim.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+
+#include <fmt/core.h>
+
+#include "config/factory_blocks.h"
+#include "platform/vendor.h"
+
+namespace cvk::sim {
+
+namespace {
+
+struct ModelInfo {
+    const char* name;
+    uint16_t productId;
+    uint16_t firmware;
+};
+
+constexpr ModelInfo kModels[] = {
+    {"receiver", 1, 0x1205}, {"arvel-old", 4, 0x0250},       {"arvel", 5, 0x031C},
+    {"essom", 6, 0x031C},    {"dorrin-receiver", 7, 0x1205}, {"dorrin", 8, 0x1205},
+    {"cindel", 9, 0x1205},   {"brill", 10, 0x1205},          {"arvel2", 11, 0x1205},
+};
+
+const ModelInfo* modelByName(const std::string& name)
+{
+    for (const ModelInfo& m : kModels)
+        if (name == m.name)
+            return &m;
+    return nullptr;
+}
+
+const ModelInfo* modelByProduct(uint16_t productId)
+{
+    for (const ModelInfo& m : kModels)
+        if (productId == m.productId)
+            return &m;
+    return nullptr;
+}
+
+constexpr uint16_t kMousePage = 1;
+constexpr uint16_t kMouseUsage = 2;
+constexpr uint16_t kReceiverPage = 0xFF01;
+constexpr size_t kMaxQueuedReplies = 64;  // the OS keeps a bounded input queue too
+
+// The firmware text the device reports when none is configured: ten
+// characters, like the real one, made from the release number.
+std::string firmwareTextFor(uint16_t firmware)
+{
+    return fmt::format("CVK-{}.{}.{:02}", firmware >> 12, (firmware >> 8) & 0xF, firmware & 0xFF);
+}
+
+std::vector<uint8_t> utf16le(const std::string& utf8)
+{
+    std::vector<uint8_t> out;
+    const auto put = [&out](uint32_t unit) {
+        out.push_back(static_cast<uint8_t>(unit & 0xFF));
+        out.push_back(static_cast<uint8_t>(unit >> 8));
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<uint8_t>(utf8[i]);
+        uint32_t cp = c;
+        size_t extra = 0;
+        if (c >= 0xF0) {
+            cp = c & 0x07u;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0Fu;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1Fu;
+            extra = 1;
+        }
+        ++i;
+        for (; extra > 0 && i < utf8.size(); --extra, ++i)
+            cp = (cp << 6) | (static_cast<uint8_t>(utf8[i]) & 0x3Fu);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
+// Messages name only the bad part: callers add the whole device text when
+// they want it.
+[[noreturn]] void badValue(const std::string& key, const std::string& value)
+{
+    throw std::invalid_argument("bad value '" + value + "' for key '" + key + "'");
+}
+
+// Decimal, or hexadecimal with 0x; no sign, no trailing text.
+uint32_t parseNumber(const std::string& key, const std::string& value, uint32_t max)
+{
+    const bool hex = value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
+    const std::string digits = hex ? value.substr(2) : value;
+    if (digits.empty() || digits.size() > 10 || !std::all_of(digits.begin(), digits.end(), [hex](char c) {
+            return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : (c >= '0' && c <= '9');
+        }))
+        badValue(key, value);
+    const unsigned long long n = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (n > max)
+        badValue(key, value);
+    return static_cast<uint32_t>(n);
+}
+
+bool parseFlag(const std::string& key, const std::string& value, bool hasValue)
+{
+    if (!hasValue || value == "1")
+        return true;
+    if (value == "0")
+        return false;
+    badValue(key, value);
+}
+
+class SimNode final : public IHidDevice {
+public:
+    SimNode(SimBus& bus, std::shared_ptr<bool> alive, SimDevice& device, HidInterfaceInfo info)
+        : bus_(bus), alive_(std::move(alive)), device_(device), info_(std::move(info))
+    {}
+    ~SimNode() override
+    {
+        if (*alive_)
+            bus_.transcript().add(bus_.clock().nowMs(), device_.productId(), "close");
+    }
+
+    const HidInterfaceInfo& info() const override { return info_; }
+
+    bool setFeature(std::span<const uint8_t> report) override
+    {
+        return usable() && !report.empty() && device_.handleSetFeature(info_, report.data(), report.size());
+    }
+    bool getFeature(std::span<uint8_t> report) override
+    {
+        return usable() && !report.empty() && device_.handleGetFeature(info_, report.data(), report.size());
+    }
+    std::optional<std::vector<uint8_t>> indexedString(int index, std::size_t maxBytes) override
+    {
+        std::vector<uint8_t> out;
+        if (!usable() || !device_.handleIndexedString(index, out, maxBytes))
+            return std::nullopt;
+        return out;
+    }
+    int write(std::span<const uint8_t> report, int timeoutMs) override
+    {
+        // Only the vendor collection has output reports; the OS refuses the
+        // others at once.
+        if (!usable() || report.size() < 9 || report[0] != 0 || !SimDevice::isVendorCollection(info_))
+            return -1;
+        return device_.handleWrite(report.data() + 1, timeoutMs);
+    }
+    int read(std::span<uint8_t> buf, int timeoutMs) override
+    {
+        if (!usable() || buf.empty())
+            return -1;
+        if (!SimDevice::isVendorCollection(info_)) {
+            bus_.clock().sleepMs(timeoutMs);
+            return -1;
+        }
+        std::array<uint8_t, 8> data{};
+        if (device_.handleRead(data.data(), timeoutMs) < 0)
+            return -1;
+        buf[0] = 0;
+        const size_t n = std::min<size_t>(8, buf.size() - 1);
+        std::copy_n(data.begin(), n, buf.begin() + 1);
+        return static_cast<int>(n + 1);
+    }
+
+private:
+    // A node of a gone device (or of a destroyed bus) fails every call.
+    bool usable() const { return *alive_ && device_.present(); }
+
+    SimBus& bus_;
+    std::shared_ptr<bool> alive_;
+    SimDevice& device_;
+    HidInterfaceInfo info_;
+};
+
+// An interface of some other device: opens, answers nothing.
+class ForeignNode final : public IHidDevice {
+public:
+    ForeignNode(IClock& clock, std::shared_ptr<bool> alive, HidInterfaceInfo info)
+        : clock_(clock), alive_(std::move(alive)), info_(std::move(info))
+    {}
+    const HidInterfaceInfo& info() const override { return info_; }
+    bool setFeature(std::span<const uint8_t>) override { return false; }
+    bool getFeature(std::span<uint8_t>) override { return false; }
+    std::optional<std::vector<uint8_t>> indexedString(int, std::size_t) override { return std::nullopt; }
+    int write(std::span<const uint8_t>, int) override { return -1; }
+    int read(std::span<uint8_t>, int timeoutMs) override
+    {
+        if (*alive_)
+            clock_.sleepMs(timeoutMs);
+        return -1;
+    }
+
+private:
+    IClock& clock_;
+    std::shared_ptr<bool> alive_;
+    HidInterfaceInfo info_;
+};
+
+}  // namespace
+
+// --- transcript ---
+
+std::string TranscriptLine::text() const
+{
+    std::string s = fmt::format("{:>6} {:02X} {}", ms, productId, kind);
+    for (uint8_t b : bytes)
+        s += fmt::format(" {:02X}", b);
+    return s;
+}
+
+void Transcript::add(int64_t ms, uint16_t productId, std::string kind, std::vector<uint8_t> bytes)
+{
+    TranscriptLine line{ms, productId, std::move(kind), std::move(bytes)};
+    if (file_)
+        *file_ << line.text() << '\n' << std::flush;  // a trace must survive a crash
+    if (keep_)
+        lines_.push_back(std::move(line));
+}
+
+std::vector<std::string> Transcript::text(const std::vector<std::string>& kinds) const
+{
+    std::vector<std::string> out;
+    for (const TranscriptLine& line : lines_)
+        if (kinds.empty() || std::find(kinds.begin(), kinds.end(), line.kind) != kinds.end())
+            out.push_back(line.text());
+    return out;
+}
+
+bool Transcript::setFile(const std::string& path)
+{
+    file_.reset();
+    if (path.empty())
+        return true;
+    auto f = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    if (!*f)
+        return false;
+    file_ = std::move(f);
+    return true;
+}
+
+// --- device descriptions ---
+
+std::vector<std::string> simModelNames()
+{
+    std::vector<std::string> names;
+    for (const ModelInfo& m : kModels)
+        names.emplace_back(m.name);
+    return names;
+}
+
+SimDeviceConfig parseSimSpec(const std::string& spec)
+{
+    const size_t colon = spec.find(':');
+    const std::string name = spec.substr(0, colon);
+    const ModelInfo* model = modelByName(name);
+    if (!model) {
+        std::string known;
+        for (const ModelInfo& m : kModels)
+            known += std::string(known.empty() ? "" : ", ") + m.name;
+        throw std::invalid_argument("unknown simulated model '" + name + "' (known: " + known + ")");
+    }
+    SimDeviceConfig c;
+    c.modelName = model->name;
+    c.productId = model->productId;
+    c.firmware = model->firmware;
+    c.id = {static_cast<uint8_t>(model->productId), 0x5C, 0x3E, 0xA1};
+    bool textGiven = false;
+
+    if (colon != std::string::npos) {
+        const std::string rest = spec.substr(colon + 1);
+        size_t start = 0;
+        while (start <= rest.size()) {
+            size_t end = rest.find(',', start);
+            if (end == std::string::npos)
+                end = rest.size();
+            const std::string item = rest.substr(start, end - start);
+            start = end + 1;
+            if (item.empty()) {
+                if (rest.empty())
+                    break;  // "dorrin:" carries no keys
+                throw std::invalid_argument("empty key in '" + rest + "'");
+            }
+            const size_t eq = item.find('=');
+            const bool hasValue = eq != std::string::npos;
+            const std::string key = item.substr(0, eq);
+            const std::string value = hasValue ? item.substr(eq + 1) : std::string();
+            const auto number = [&](uint32_t max) {
+                if (!hasValue)
+                    badValue(key, value);
+                return parseNumber(key, value, max);
+            };
+            if (key == "fw")
+                c.firmware = static_cast<uint16_t>(number(0xFFFF));
+            else if (key == "id") {
+                if (value.size() != 8 || !std::all_of(value.begin(), value.end(), [](char ch) {
+                        return std::isxdigit(static_cast<unsigned char>(ch)) != 0;
+                    }))
+                    badValue(key, value);
+                for (size_t i = 0; i < 4; ++i)
+                    c.id[i] = static_cast<uint8_t>(std::strtoul(value.substr(2 * i, 2).c_str(), nullptr, 16));
+            } else if (key == "latency")
+                c.latencyMs = static_cast<int>(number(600000));
+            else if (key == "wake-after")
+                c.wakeAfter = static_cast<int>(number(1000000));
+            else if (key == "corrupt-write")
+                c.faults.corruptWrites = static_cast<int>(number(1000000));
+            else if (key == "unplug-after")
+                c.faults.unplugAfter = static_cast<int>(number(100000000));
+            else if (key == "no-answer")
+                c.faults.noAnswer = parseFlag(key, value, hasValue);
+            else if (key == "wrong-echo")
+                c.faults.wrongEcho = parseFlag(key, value, hasValue);
+            else if (key == "battery-raw")
+                c.batteryRaw = static_cast<uint8_t>(number(255));
+            else if (key == "signal")
+                c.signal = static_cast<uint8_t>(number(255));
+            else if (key == "status")
+                c.statusBits = static_cast<uint8_t>(number(255));
+            else if (key == "battery")
+                c.batteryPercent = static_cast<uint8_t>(number(255));
+            else if (key == "link")
+                c.linkValue = static_cast<uint16_t>(number(0xFFFF));
+            else if (key == "signal-valid")
+                c.signalValid = number(1) != 0;
+            else if (key == "fw-text") {
+                c.firmwareText = value;
+                textGiven = true;
+            } else
+                throw std::invalid_argument("unknown key '" + key + "'");
+        }
+    }
+    if (!textGiven)
+        c.firmwareText = firmwareTextFor(c.firmware);
+    return c;
+}
+
+// --- device ---
+
+SimDevice::SimDevice(SimBus& bus, SimDeviceConfig config) : bus_(bus), config_(std::move(config))
+{
+    block_ = factoryBlock(config_.productId, config_.firmware);
+}
+
+std::vector<HidInterfaceInfo> SimDevice::collections() const
+{
+    std::vector<HidInterfaceInfo> out;
+    const auto add = [&](uint16_t page, uint16_t usage) {
+        HidInterfaceInfo info;
+        info.vendorId = kVendorId;
+        info.productId = config_.productId;
+        info.releaseNumber = config_.firmware;
+        info.usagePage = page;
+        info.usage = usage;
+        info.path = SimBus::pathOf(*this, info);
+        out.push_back(std::move(info));
+    };
+    if (config_.productId == 1) {
+        add(kReceiverPage, 1);
+        add(kReceiverPage, 2);
+        add(kReceiverPage, 3);
+    } else {
+        add(kMousePage, kMouseUsage);
+        if (config_.productId != 4)
+            add(0xFFFF, 1);
+    }
+    return out;
+}
+
+void SimDevice::unplug()
+{
+    present_ = false;
+    replies_.clear();
+}
+
+bool SimDevice::countReport()
+{
+    if (!present_)
+        return false;
+    if (config_.faults.unplugAfter >= 0 && reports_ >= config_.faults.unplugAfter) {
+        unplug();
+        return false;
+    }
+    ++reports_;
+    return true;
+}
+
+void SimDevice::afterReport()
+{
+    if (config_.faults.unplugAfter >= 0 && reports_ >= config_.faults.unplugAfter)
+        unplug();
+}
+
+void SimDevice::log(const char* kind, std::vector<uint8_t> bytes)
+{
+    bus_.transcript().add(bus_.clock().nowMs(), config_.productId, kind, std::move(bytes));
+}
+
+void SimDevice::storeBlockByte(int position, uint8_t value)
+{
+    if (position < 0 || position > 255)
+        return;
+    if (corruptDone_ < config_.faults.corruptWrites) {
+        ++corruptDone_;
+        value = static_cast<uint8_t>(~value);
+    }
+    block_[static_cast<size_t>(position)] = value;
+}
+
+uint8_t SimDevice::readMemory(int a) const
+{
+    if (a >= 32 && a - 32 < 256)
+        return block_[static_cast<size_t>(a - 32)];
+    if (a == 16)
+        return static_cast<uint8_t>(extra_ >> 8);
+    if (a == 17)
+        return static_cast<uint8_t>(extra_ & 0xFF);
+    return 0;
+}
+
+void SimDevice::writeMemory(int a, uint8_t value)
+{
+    if (a >= 32)
+        storeBlockByte(a - 32, value);
+    else if (a == 16)
+        extra_ = static_cast<uint16_t>((extra_ & 0x00FF) | (value << 8));
+    else if (a == 17)
+        extra_ = static_cast<uint16_t>((extra_ & 0xFF00) | value);
+}
+
+void SimDevice::setRegister(uint8_t position, uint8_t value)
+{
+    if (position == 0xFF) {
+        lastRegCmd_ = value;
+        if (value == 0xF8)
+            writeWindow_ = true;
+        else if (value == 0xFF)
+            writeWindow_ = false;
+        else if (value >= 5 && value <= 11)
+            cursorSpeed_ = value;
+        return;
+    }
+    // Block bytes are taken only inside a block write, so the preamble
+    // (positions 0x00, 0x20, 0x21) never lands in the block.
+    if (!writeWindow_)
+        return;
+    storeBlockByte(config_.firmware <= 0x131F ? position : position - 32, value);
+}
+
+bool SimDevice::handleSetFeature(const HidInterfaceInfo& col, const uint8_t* data, size_t len)
+{
+    if (!countReport())
+        return false;
+    bus_.clock().sleepMs(config_.latencyMs);
+    bool ok = false;
+    if (!config_.faults.noAnswer && registerFamily() && col.usagePage == kMousePage &&
+        col.usage == kMouseUsage && len >= 3) {
+        if (data[0] == 0x00) {
+            ok = true;
+            if (data[1] == 0xFF)
+                lastLegacyCmd_ = data[2];
+            else if (config_.firmware < 0x300)
+                storeBlockByte(data[1], data[2]);
+        } else if (data[0] == 0x01) {
+            ok = true;
+            setRegister(data[1], data[2]);
+        }
+    }
+    log(ok ? "set-feature" : "no-answer", std::vector<uint8_t>(data, data + len));
+    afterReport();
+    return ok;
+}
+
+bool SimDevice::handleGetFeature(const HidInterfaceInfo& col, uint8_t* data, size_t len)
+{
+    if (len == 0 || !countReport())
+        return false;
+    bus_.clock().sleepMs(config_.latencyMs);
+    const uint8_t id = data[0];
+    std::optional<std::array<uint8_t, 8>> answer;
+    if (!config_.faults.noAnswer && config_.productId == 1 && col.usagePage == kReceiverPage) {
+        if (col.usage == 2 && id == 4)
+            answer = std::array<uint8_t, 8>{4,
+                                            config_.batteryRaw,
+                                            config_.signal,
+                                            config_.statusBits,
+                                            config_.id[0],
+                                            config_.id[1],
+                                            config_.id[2],
+                                            config_.id[3]};
+        else if (col.usage == 1 && id == 5)
+            answer = std::array<uint8_t, 8>{5, 0, 0, 0, 0, 0, 0, 0};
+    }
+    if (!answer) {
+        log("no-answer", {id});
+    } else {
+        std::fill(data, data + len, uint8_t{0});
+        std::copy_n(answer->begin(), std::min<size_t>(len, 8), data);
+        log("get-feature", std::vector<uint8_t>(data, data + len));
+    }
+    afterReport();
+    return answer.has_value();
+}
+
+bool SimDevice::handleIndexedString(int index, std::vector<uint8_t>& out, size_t maxBytes)
+{
+    if (!countReport())
+        return false;
+    bus_.clock().sleepMs(config_.latencyMs);
+    bool ok = false;
+    out.clear();
+    if (!config_.faults.noAnswer && config_.productId != 1) {
+        if (index == 4) {
+            out = utf16le(config_.firmwareText);
+            ok = true;
+        } else if ((index == 3 || index == 16) && registerFamily()) {
+            out.assign(block_.begin(), block_.end());
+            ok = true;
+        }
+    }
+    if (out.size() > maxBytes)
+        out.resize(maxBytes);
+    std::vector<uint8_t> line{static_cast<uint8_t>(index)};
+    if (ok)
+        line.insert(line.end(), out.begin(), out.end());
+    log(ok ? "get-string" : "no-answer", std::move(line));
+    afterReport();
+    return ok;
+}
+
+int SimDevice::handleWrite(const uint8_t* data8, int timeoutMs)
+{
+    if (!countReport())
+        return -1;
+    std::vector<uint8_t> bytes(data8, data8 + 8);
+    // A report slower than the caller's bound is lost on the way.
+    if (config_.faults.noAnswer || config_.latencyMs >= timeoutMs) {
+        bus_.clock().sleepMs(timeoutMs);
+        log("no-answer", std::move(bytes));
+        afterReport();
+        return -1;
+    }
+    bus_.clock().sleepMs(config_.latencyMs);
+    log("out", std::move(bytes));
+    std::array<uint8_t, 8> reply{};
+    if (command(data8, reply))
+        queueReply(reply);
+    afterReport();
+    return 9;
+}
+
+int SimDevice::handleRead(uint8_t* data8, int timeoutMs)
+{
+    if (!present_)
+        return -1;
+    if (config_.faults.noAnswer || replies_.empty()) {
+        bus_.clock().sleepMs(timeoutMs);
+        log("no-answer");
+        return -1;
+    }
+    const std::array<uint8_t, 8> reply = replies_.front();
+    replies_.erase(replies_.begin());
+    if (config_.latencyMs >= timeoutMs) {
+        bus_.clock().sleepMs(timeoutMs);
+        log("no-answer");
+        return -1;
+    }
+    bus_.clock().sleepMs(config_.latencyMs);
+    std::copy(reply.begin(), reply.end(), data8);
+    log("in", std::vector<uint8_t>(reply.begin(), reply.end()));
+    return 9;
+}
+
+bool SimDevice::takeInput(uint8_t* data8)
+{
+    if (replies_.empty())
+        return false;
+    std::copy(replies_.front().begin(), replies_.front().end(), data8);
+    replies_.erase(replies_.begin());
+    return true;
+}
+
+void SimDevice::queueReply(const std::array<uint8_t, 8>& reply)
+{
+    std::array<uint8_t, 8> r = reply;
+    if (config_.faults.wrongEcho)
+        r[0] ^= 0x01;
+    if (replies_.size() >= kMaxQueuedReplies)
+        replies_.erase(replies_.begin());
+    replies_.push_back(r);
+}
+
+bool SimDevice::command(const uint8_t* d, std::array<uint8_t, 8>& reply)
+{
+    reply.fill(0);
+    const bool signed3 = d[1] == 0x0E && d[2] == 0x1C && d[3] == 0x39;
+    const uint8_t code = d[0];
+    if (code < 0x80) {  // read-4: byte 0 is the device address / 4
+        reply[0] = code;
+        for (int i = 0; i < 4; ++i)
+            reply[static_cast<size_t>(1 + i)] = readMemory(code * 4 + i);
+        return true;
+    }
+    switch (code) {
+    case 0x82:
+        if (signed3) {
+            writeMemory(d[4], d[5]);
+            reply[0] = 0x82;
+        }
+        return true;
+    case 0x83: {
+        // Repeated wake-up requests carry 0x00 instead of 0x0E.
+        if ((d[1] != 0x0E && d[1] != 0x00) || d[2] != 0x1C || d[3] != 0x39)
+            return true;
+        reply[0] = 0x83;
+        const uint8_t param = d[4];
+        if (param == 0x01 || param == 0x20) {
+            int& attempts = param == 0x01 ? wakeAttempts_ : storeAttempts_;
+            const bool awake = config_.productId != 7 || attempts >= config_.wakeAfter;
+            ++attempts;
+            if (awake)
+                reply[2] = 7;
+            else
+                reply[1] = 1;
+        } else {
+            cursorSpeed_ = 255 - param;
+        }
+        return true;
+    }
+    case 0x84:
+        reply[0] = 0x84;
+        if (d[1] == 0x00) {
+            std::copy(config_.id.begin(), config_.id.end(), reply.begin() + 1);
+        } else if (d[1] == 0x70) {
+            std::copy(d + 2, d + 6, paired_.begin());
+            config_.id = paired_;
+        }
+        return true;
+    case 0x85:
+        if (config_.productId == 7)
+            reply = {0x85,
+                     0,
+                     0,
+                     static_cast<uint8_t>(config_.linkValue & 0xFF),
+                     static_cast<uint8_t>(config_.linkValue >> 8),
+                     static_cast<uint8_t>((config_.signalValid ? 0x80 : 0) | (config_.signal & 0x1F)),
+                     config_.batteryPercent,
+                     0};
+        return true;
+    case 0x94:
+    case 0x95:
+        if (signed3)
+            signatureArea(code == 0x94 ? 0 : 1)[d[4]] = d[5];
+        return false;
+    case 0xA0:
+        if (signed3) {
+            reply[0] = 0xA0;
+            if (d[4] == 2 || d[4] == 3) {
+                const std::array<uint8_t, 256>& area = signatureArea(d[4] == 2 ? 0 : 1);
+                for (size_t i = 0; i < 6; ++i) {
+                    const size_t at = d[5] + i;
+                    reply[2 + i] = at < area.size() ? area[at] : 0;
+                }
+            }
+        }
+        return true;
+    default: return true;
+    }
+}
+
+// --- bus ---
+
+SimBus::SimBus(IClock& clock) : clock_(clock) {}
+
+SimBus::~SimBus() { *alive_ = false; }
+
+std::string SimBus::pathOf(const SimDevice& device, const HidInterfaceInfo& col, int duplicate)
+{
+    std::string path = fmt::format("sim:{:02X}:{}:{:X}:{:X}", device.productId(), device.instance(),
+                                   col.usagePage, col.usage);
+    if (duplicate > 0)
+        path += fmt::format(":dup{}", duplicate);
+    return path;
+}
+
+SimDevice& SimBus::attach(const SimDeviceConfig& config)
+{
+    const ModelInfo* model = modelByProduct(config.productId);
+    if (!model)
+        throw std::invalid_argument(fmt::format("no simulated model has product id {}", config.productId));
+    SimDeviceConfig c = config;
+    if (c.modelName.empty())
+        c.modelName = model->name;
+    auto device = std::make_unique<SimDevice>(*this, std::move(c));
+    device->instance_ = attachedCount_[config.productId]++;
+    devices_.push_back(std::move(device));
+    return *devices_.back();
+}
+
+bool SimBus::unplug(uint16_t productId)
+{
+    bool any = false;
+    for (const auto& d : devices_)
+        if (d->present() && d->productId() == productId) {
+            d->unplug();
+            any = true;
+        }
+    return any;
+}
+
+SimDevice* SimBus::find(uint16_t productId)
+{
+    for (const auto& d : devices_)
+        if (d->present() && d->productId() == productId)
+            return d.get();
+    return nullptr;
+}
+
+void SimBus::addForeignInterface(const HidInterfaceInfo& info)
+{
+    HidInterfaceInfo entry = info;
+    if (entry.path.empty())
+        entry.path = fmt::format("foreign:{}", foreign_.size());
+    foreign_.push_back(std::move(entry));
+}
+
+void SimBus::addDuplicateVendorInterface(uint16_t productId) { ++duplicates_[productId]; }
+
+void SimBus::vanishOnOpen(const std::string& path) { vanishing_.push_back(path); }
+
+std::vector<HidInterfaceInfo> SimBus::entriesOf(const SimDevice& device) const
+{
+    std::vector<HidInterfaceInfo> out;
+    const auto dup = duplicates_.find(device.productId());
+    const int duplicates = dup == duplicates_.end() ? 0 : dup->second;
+    for (const HidInterfaceInfo& col : device.collections()) {
+        out.push_back(col);
+        for (int k = 1; SimDevice::isVendorCollection(col) && k <= duplicates; ++k) {
+            HidInterfaceInfo extra = col;
+            extra.path = pathOf(device, col, k);
+            out.push_back(std::move(extra));
+        }
+    }
+    return out;
+}
+
+std::vector<HidInterfaceInfo> SimBus::enumerate()
+{
+    std::vector<HidInterfaceInfo> out;
+    for (const auto& d : devices_)
+        if (d->present())
+            for (HidInterfaceInfo& e : entriesOf(*d))
+                out.push_back(std::move(e));
+    out.insert(out.end(), foreign_.begin(), foreign_.end());
+    return out;
+}
+
+HidDevicePtr SimBus::open(const HidInterfaceInfo& entry, HidOpenError* error)
+{
+    if (error)
+        *error = HidOpenError::None;
+    if (std::find(vanishing_.begin(), vanishing_.end(), entry.path) == vanishing_.end()) {
+        for (const auto& d : devices_) {
+            if (!d->present())
+                continue;
+            for (const HidInterfaceInfo& e : entriesOf(*d)) {
+                if (e.path != entry.path)
+                    continue;
+                // A new handle on the vendor collection starts with an empty
+                // input queue, as a freshly opened hidraw node does.
+                if (SimDevice::isVendorCollection(e))
+                    d->replies_.clear();
+                transcript_.add(clock_.nowMs(), d->productId(), "open");
+                return std::make_shared<SimNode>(*this, alive_, *d, e);
+            }
+        }
+        for (const HidInterfaceInfo& e : foreign_)
+            if (e.path == entry.path)
+                return std::make_shared<ForeignNode>(clock_, alive_, e);
+    }
+    if (error)
+        *error = HidOpenError::NotFound;
+    return nullptr;
+}
+
+}  // namespace cvk::sim

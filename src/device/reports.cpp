@@ -1,0 +1,76 @@
+#include "device/reports.h"
+
+#include <array>
+
+namespace cvk {
+
+namespace {
+
+void beepOnce(DeviceLink& link) { link.view.beep(0, 10); }
+
+bool setFeature3(const HidDevicePtr& handle, uint8_t b0, uint8_t b1, uint8_t b2)
+{
+    if (!handle)
+        return false;
+    const std::array<uint8_t, 3> report{b0, b1, b2};
+    return handle->setFeature(report);
+}
+
+}  // namespace
+
+void sendPreamble(DeviceLink& link)
+{
+    const DeviceState& s = link.state;
+    if (s.firmwareVersion < 0x30B || s.modelCode > kModelEssom)
+        return;
+    static constexpr std::array<std::array<uint8_t, 3>, 3> kPreamble{{
+        {0x01, 0x00, 0x00},
+        {0x01, 0x20, 0x22},
+        {0x01, 0x21, 0xE0},
+    }};
+    for (const auto& r : kPreamble) {
+        setFeature3(s.featureHandle, r[0], r[1], r[2]);
+        link.clock.sleepMs(kPreamblePauseMs);
+    }
+}
+
+void legacySetByte(DeviceLink& link, uint8_t position, uint8_t value)
+{
+    if (link.state.firmwareVersion >= 0x300)
+        return;
+    if (!setFeature3(link.state.featureHandle, 0x00, position, value))
+        beepOnce(link);
+}
+
+void passThroughCommand(DeviceLink& link, int command)
+{
+    if (command < 1000 || command > 1003 || link.state.modelCode >= kModelDorrinReceiver)
+        return;
+    if (!setFeature3(link.state.mouseHandle, 0x01, 0xFF, static_cast<uint8_t>(command - 1000)))
+        beepOnce(link);
+}
+
+void cursorSpeedCommand(DeviceLink& link, int speed, bool replaceTen)
+{
+    DeviceState& s = link.state;
+    if (!s.commandFamily()) {
+        sendPreamble(link);
+        setFeature3(s.featureHandle, 0x01, 0xFF, static_cast<uint8_t>(speed));
+        return;
+    }
+    if (replaceTen && speed == 10)
+        speed = 11;
+    CHidChannel channel = link.channel(static_cast<uint16_t>(s.modelCode));
+    if (channel.isOpen()) {
+        try {
+            const Report8 request{0x83, 0x0E, 0x1C, 0x39, static_cast<uint8_t>(255 - speed)};
+            channel.sendWithRetry(request);
+            Report8 reply{};
+            channel.readReport(reply);
+        } catch (const TransferError&) {
+        }
+    }
+    channel.closeAll();
+}
+
+}  // namespace cvk

@@ -1,0 +1,79 @@
+#pragma once
+// Shared fixtures: a simulated bus on a virtual clock, a view port that
+// records what the core asked of the window, and a bus wrapper that records
+// which interfaces were opened.
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/view_port.h"
+#include "device/device_link.h"
+#include "sim/sim.h"
+
+namespace cvk::test {
+
+class RecordingView : public IViewPort {
+public:
+    void postCommand(int command) override { posted.push_back(command); }
+    void beep(int, int) override { ++beeps; }
+    std::vector<int> posted;
+    int beeps = 0;
+};
+
+// Wraps a bus; remembers every open and can distort the nodes it hands out.
+class RecordingBus : public IHidBus {
+public:
+    explicit RecordingBus(IHidBus& inner) : inner_(inner) {}
+    std::vector<HidInterfaceInfo> enumerate() override { return inner_.enumerate(); }
+    HidDevicePtr open(const HidInterfaceInfo& entry, HidOpenError* error = nullptr) override
+    {
+        opened.push_back(entry);
+        HidDevicePtr node = inner_.open(entry, error);
+        return node && wrap ? wrap(node) : node;
+    }
+    int opensOf(uint16_t usagePage, uint16_t usage) const
+    {
+        return static_cast<int>(std::count_if(opened.begin(), opened.end(), [&](const HidInterfaceInfo& e) {
+            return e.usagePage == usagePage && e.usage == usage;
+        }));
+    }
+    std::vector<HidInterfaceInfo> opened;
+    std::function<HidDevicePtr(HidDevicePtr)> wrap;
+
+private:
+    IHidBus& inner_;
+};
+
+struct SimFixture {
+    sim::VirtualClock clock;
+    sim::SimBus sim{clock};
+    RecordingBus bus{sim};
+    RecordingView view;
+    DeviceLink link{bus, clock, view};
+
+    // Transcript lines of the given kinds, as text without the time column.
+    std::vector<std::string> reports(const std::vector<std::string>& kinds = {"out", "in", "set-feature",
+                                                                             "get-feature", "no-answer"}) const
+    {
+        std::vector<std::string> result;
+        for (const sim::TranscriptLine& line : sim.transcript().lines()) {
+            if (!kinds.empty() && std::find(kinds.begin(), kinds.end(), line.kind) == kinds.end())
+                continue;
+            const std::string text = line.text();
+            result.push_back(text.substr(text.find_first_not_of(' ', text.find(' ', text.find_first_not_of(' ')))));
+        }
+        return result;
+    }
+    int count(const std::string& kind, const std::string& prefix = "") const
+    {
+        int n = 0;
+        for (const std::string& r : reports({kind}))
+            if (r.find(kind + (prefix.empty() ? "" : " " + prefix)) != std::string::npos)
+                ++n;
+        return n;
+    }
+};
+
+}  // namespace cvk::test
