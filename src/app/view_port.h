@@ -1,8 +1,38 @@
 #pragma once
-// What the device link and the configuration flows ask of the main window.
-// The Qt window implements it by drawing; cvkeys-cli prints it as text.
+// What the core asks of the main window. The Qt window implements it by
+// drawing; cvkeys-cli prints it as text and keeps it for `show state`.
+
+#include <string>
 
 namespace cvk {
+
+enum class MessageStyle { Information, Error, YesNoQuestion };
+enum class MessageAnswer { Ok, Yes, No };
+enum class TaskbarProgress { None, Indeterminate };
+
+// What arrived while the window processed its pending events.
+struct PumpResult {
+    // A command or a device change arrived; its handler has already run.
+    bool commandOrDeviceChange = false;
+    // The main window is no longer visible.
+    bool hidden = false;
+};
+
+// Control ids the core enables, fills or hides.
+enum ControlId : int {
+    kCtlSettingsSwitch = 3,
+    kCtlDevicePath = 1009,
+    kCtlApply = 1010,
+    kCtlProfileSelector = 1029,
+    kCtlNewProfile = 1030,
+    kCtlDeleteProfile = 1031,
+    kCtlRenameProfile = 1032,
+    kCtlHelp = 57670,
+    kCtlRestoreDefaults = 57671,
+};
+
+inline constexpr int kIconNoDevice = 164;
+inline constexpr int kIconNormal = 0;
 
 class IViewPort {
 public:
@@ -12,6 +42,35 @@ public:
     virtual void postCommand(int command) = 0;
     // Short system beep (frequency 0 means the default sound).
     virtual void beep(int frequency, int durationMs) = 0;
+
+    // The defaults let the device link be driven by a bare view (tests).
+    virtual MessageAnswer messageBox(const std::string& caption, const std::string& text, MessageStyle style)
+    {
+        (void)caption;
+        (void)text;
+        return style == MessageStyle::YesNoQuestion ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+    virtual void setTitle(const std::string&) {}
+    virtual void setControlText(int /*control*/, const std::string&) {}
+    virtual void setTrayTip(const std::string&) {}
+    virtual void setTrayIcon(int /*iconId*/) {}
+    virtual void enableControl(int /*control*/, bool) {}
+    virtual void showControl(int /*control*/, bool) {}
+    virtual void showWindow() {}
+    virtual void closeWindow() {}
+    virtual void repaint() {}
+    // The busy picture over the device picture while a transfer runs.
+    virtual void drawBusyPicture() {}
+    // One frame (0..4) of the wake-up animation of the wireless receiver.
+    virtual void drawWakeFrame(int /*frame*/) {}
+    // "Move the mouse pad up and down." in red (bright) or dark red.
+    virtual void drawWakePrompt(const std::string& /*text*/, bool /*bright*/) {}
+    // Processes the window's pending events.
+    virtual PumpResult pump() { return {}; }
+    virtual void waitCursor(bool) {}
+    virtual void setTaskbarProgress(TaskbarProgress) {}
+    virtual void flash() {}
+    virtual void messageBeep() {}
 };
 
 }  // namespace cvk

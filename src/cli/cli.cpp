@@ -1,15 +1,17 @@
 #include "cli/cli.h"
 
-#include <deque>
 #include <fmt/format.h>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
 
+#include "app/main_controller.h"
+#include "cli/cli_view.h"
 #include "cli/udev_rule.h"
-#include "device/device_link.h"
 #include "platform/linux/system_hid_bus.h"
+#include "platform/memory_settings_store.h"
+#include "platform/qt/qsettings_store.h"
 #include "sim/sim.h"
 
 namespace cvk {
@@ -18,40 +20,69 @@ std::string udevRuleText() { return generated::kUdevRule; }
 
 std::string cliUsage()
 {
-    return "usage: cvkeys-cli [--simulate MODEL[:key=value,...]]... [--trace FILE] STEP...\n"
+    std::string models;
+    for (const std::string& n : sim::simModelNames())
+        models += (models.empty() ? "" : ", ") + n;
+    return "usage: cvkeys-cli [OPTION]... STEP...\n"
            "\n"
            "Options:\n"
            "  --simulate MODEL[:k=v,...]  attach a simulated device instead of using real hardware;\n"
            "                              repeat for several devices; 'none' gives an empty bus.\n"
            "                              Models: " +
-           [] {
-               std::string names;
-               for (const std::string& n : sim::simModelNames())
-                   names += (names.empty() ? "" : ", ") + n;
-               return names;
-           }() +
+           models +
            "\n"
            "  --trace FILE                write every simulated report exchange to FILE\n"
+           "  --settings FILE             keep settings and profiles in this INI file instead of the\n"
+           "                              user's settings (':memory:' keeps them in memory only)\n"
+           "  --desktop-width PIXELS      the desktop width the configuration rules see (default 1920)\n"
+           "  --swapped-buttons           the system has primary and secondary buttons swapped\n"
            "\n"
-           "Steps:\n"
-           "  list        scan for devices and print what was found\n"
-           "  udev-rule   print the udev rule that gives the logged-in user access\n";
+           "Steps (each one argument; quote steps with spaces):\n"
+           "  list                  scan for devices and print what was found\n"
+           "  udev-rule             print the udev rule that gives the logged-in user access\n"
+           "  refresh               read the configuration from the device again\n"
+           "  apply                 write the configuration into the device and verify it\n"
+           "  ok                    apply, then close the window\n"
+           "  cancel                undo a previewed cursor speed, then close the window\n"
+           "  restore-defaults      put the model's factory configuration into the working block\n"
+           "  answer yes|no         the answer to the next question\n"
+           "  pump N hide|command C|unplug PID\n"
+           "                        what the window receives at the N-th wait of the next transfers\n"
+           "  show block|reference|state|store\n";
 }
 
 namespace {
 
-class CliSession final : public IViewPort {
-public:
-    CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+std::string hexLines(const uint8_t* data, int length)
+{
+    std::string text;
+    for (int row = 0; row < length; row += 16) {
+        text += fmt::format("{:3}:", row);
+        for (int i = row; i < row + 16 && i < length; ++i)
+            text += fmt::format(" {:02X}", data[i]);
+        text += "\n";
+    }
+    return text;
+}
 
-    void postCommand(int command) override { posted_.push_back(command); }
-    void beep(int, int) override { out_ << "beep\n"; }
+bool parseInt(const std::string& text, int& value)
+{
+    try {
+        size_t used = 0;
+        value = std::stoi(text, &used, 0);
+        return used == text.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+class CliSession {
+public:
+    CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err), view_(out) {}
 
     int run(const std::vector<std::string>& args)
     {
         std::vector<std::string> steps;
-        std::vector<std::string> simulate;
-        std::string trace;
         for (size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
             auto value = [&](const char* name) -> const std::string* {
@@ -64,16 +95,22 @@ public:
             if (a == "--help" || a == "-h") {
                 out_ << cliUsage();
                 return 0;
-            } else if (a == "--simulate") {
-                const std::string* v = value("--simulate");
+            } else if (a == "--simulate" || a == "--trace" || a == "--settings" || a == "--desktop-width") {
+                const std::string* v = value(a.c_str());
                 if (!v)
                     return 2;
-                simulate.push_back(*v);
-            } else if (a == "--trace") {
-                const std::string* v = value("--trace");
-                if (!v)
+                if (a == "--simulate")
+                    simulate_.push_back(*v);
+                else if (a == "--trace")
+                    trace_ = *v;
+                else if (a == "--settings")
+                    settingsPath_ = *v;
+                else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
+                    err_ << "cvkeys-cli: --desktop-width needs a positive number of pixels\n";
                     return 2;
-                trace = *v;
+                }
+            } else if (a == "--swapped-buttons") {
+                swapped_ = true;
             } else if (a.starts_with("--")) {
                 err_ << "cvkeys-cli: unknown option '" << a << "'\n" << cliUsage();
                 return 2;
@@ -85,8 +122,6 @@ public:
             err_ << cliUsage();
             return 2;
         }
-        simulate_ = simulate;
-        trace_ = trace;
         for (const std::string& step : steps) {
             const int rc = runStep(step);
             if (rc != 0)
@@ -97,16 +132,14 @@ public:
     }
 
 private:
-    // The bus is set up by the first step that needs a device, so steps such
-    // as udev-rule work without touching the HID stack.
-    bool ensureLink()
+    // Devices and settings are set up by the first step that needs them, so
+    // steps such as udev-rule work without touching the HID stack.
+    bool ensureController()
     {
-        if (link_)
+        if (controller_)
             return true;
-        const std::vector<std::string>& simulate = simulate_;
-        const std::string& trace = trace_;
-        if (simulate.empty()) {
-            if (!trace.empty()) {
+        if (simulate_.empty()) {
+            if (!trace_.empty()) {
                 err_ << "cvkeys-cli: --trace records simulated devices only; add --simulate\n";
                 return false;
             }
@@ -116,11 +149,11 @@ private:
         } else {
             clock_ = std::make_unique<sim::VirtualClock>();
             simBus_ = std::make_unique<sim::SimBus>(*clock_);
-            if (!trace.empty() && !simBus_->transcript().setFile(trace)) {
-                err_ << "cvkeys-cli: cannot write the trace file '" << trace << "'\n";
+            if (!trace_.empty() && !simBus_->transcript().setFile(trace_)) {
+                err_ << "cvkeys-cli: cannot write the trace file '" << trace_ << "'\n";
                 return false;
             }
-            for (const std::string& spec : simulate) {
+            for (const std::string& spec : simulate_) {
                 if (spec == "none")
                     continue;
                 try {
@@ -132,7 +165,17 @@ private:
             }
             bus_ = simBus_.get();
         }
-        link_ = std::make_unique<DeviceLink>(*bus_, *clock_, *this);
+        if (settingsPath_ == ":memory:")
+            store_ = std::make_unique<MemorySettingsStore>();
+        else if (!settingsPath_.empty())
+            store_ = makeFileSettingsStore(settingsPath_);
+        else
+            store_ = makeUserSettingsStore("cvkeys");
+        system_.swapped = swapped_;
+        system_.screens = {{0, 0, desktopWidth_, 1080}};
+        controller_ = std::make_unique<CMainController>(MainPorts{*bus_, *clock_, view_, *store_, system_});
+        controller_->start();
+        drainPosted();
         return true;
     }
 
@@ -141,32 +184,177 @@ private:
         std::istringstream words(step);
         std::string verb;
         words >> verb;
-        if (verb == "list")
-            return ensureLink() ? list() : 2;
-        if (verb == "udev-rule") {
+        std::string rest;
+        std::getline(words >> std::ws, rest);
+
+        if (verb == "udev-rule" && rest.empty()) {
             out_ << udevRuleText();
             return 0;
         }
+        if (verb == "answer") {
+            if (rest == "yes" || rest == "ok")
+                view_.nextAnswer = MessageAnswer::Yes;
+            else if (rest == "no")
+                view_.nextAnswer = MessageAnswer::No;
+            else
+                return usageError("answer takes yes or no");
+            return 0;
+        }
+        struct Simple {
+            const char* verb;
+            int command;
+        };
+        static constexpr Simple kCommands[] = {{"refresh", kCmdRefresh},  {"apply", kCmdApply},
+                                               {"ok", kCmdOk},            {"cancel", kCmdCancel},
+                                               {"restore-defaults", kCmdRestoreDefaults}};
+        for (const Simple& s : kCommands) {
+            if (verb == s.verb && rest.empty()) {
+                if (!ensureController())
+                    return 2;
+                runCommand(s.command);
+                return 0;
+            }
+        }
+        if (verb == "list" && rest.empty())
+            return ensureController() ? list() : 2;
+        if (verb == "show")
+            return show(rest);
+        if (verb == "pump")
+            return pump(rest);
         err_ << "cvkeys-cli: unknown step '" << step << "'\n";
         return 2;
     }
 
+    int usageError(const std::string& message)
+    {
+        err_ << "cvkeys-cli: " << message << "\n";
+        return 2;
+    }
+
+    void runCommand(int command)
+    {
+        if (command == kCmdApply || command == kCmdOk) {
+            const bool ok = controller_->writeSequence();
+            out_ << (ok ? "apply: written and verified\n" : "apply: not written\n");
+            if (command == kCmdOk) {
+                controller_->closed = true;
+                view_.closeWindow();
+            }
+            return;
+        }
+        controller_->handleCommand(command);
+    }
+
     // Posted commands run after the step that posted them, as posted window
-    // messages run after the current handler.
+    // messages run after the current handler. A handler that keeps posting
+    // cannot hold the tool forever.
     void drainPosted()
     {
-        while (!posted_.empty()) {
-            const int command = posted_.front();
-            posted_.pop_front();
-            if (command == kCmdRefresh)
-                ++refreshPosted_;
+        for (int handled = 0; !view_.posted.empty() && handled < 100; ++handled) {
+            const int command = view_.posted.front();
+            view_.posted.pop_front();
+            if (controller_)
+                runCommand(command);
         }
+    }
+
+    int pump(const std::string& args)
+    {
+        std::istringstream words(args);
+        std::string count, what;
+        words >> count >> what;
+        int n = 0;
+        if (!parseInt(count, n) || n < 1)
+            return usageError("pump needs a positive count: pump N hide|command C|unplug PID");
+        if (what == "hide") {
+            view_.schedulePump(n, [] { return PumpResult{false, true}; });
+            return 0;
+        }
+        std::string argument;
+        words >> argument;
+        int value = 0;
+        if (what == "command" && parseInt(argument, value)) {
+            view_.schedulePump(n, [this, value] {
+                runCommand(value);
+                return PumpResult{true, false};
+            });
+            return 0;
+        }
+        if (what == "unplug" && parseInt(argument, value)) {
+            view_.schedulePump(n, [this, value] {
+                if (simBus_)
+                    simBus_->unplug(static_cast<uint16_t>(value));
+                return PumpResult{true, false};
+            });
+            return 0;
+        }
+        return usageError("pump N hide|command C|unplug PID");
+    }
+
+    int show(const std::string& what)
+    {
+        if (what != "block" && what != "reference" && what != "state" && what != "store")
+            return usageError("show block|reference|state|store");
+        if (!ensureController())
+            return 2;
+        const CMainController& c = *controller_;
+        if (what == "block" || what == "reference") {
+            const auto& bytes = what == "block" ? c.config.block : c.config.reference;
+            out_ << hexLines(bytes.data(), c.config.exchangedLength);
+        } else if (what == "state") {
+            showState();
+        } else {
+            for (const SettingEntry& e : store_->all()) {
+                out_ << "[" << e.section << "] " << e.entry;
+                switch (e.kind) {
+                case SettingKind::Integer: out_ << " int " << e.integer << "\n"; break;
+                case SettingKind::Text: out_ << " text \"" << e.text << "\"\n"; break;
+                case SettingKind::Bytes:
+                    out_ << " bytes " << e.bytes.size() << "\n"
+                         << hexLines(e.bytes.data(), static_cast<int>(e.bytes.size()));
+                    break;
+                }
+            }
+        }
+        return 0;
+    }
+
+    void showState()
+    {
+        const CMainController& c = *controller_;
+        const DeviceState& s = c.link.state;
+        auto trimmed = [](std::string t) {
+            while (!t.empty() && (t.back() == '\n' || t.back() == '\r'))
+                t.pop_back();
+            return t;
+        };
+        out_ << "devices: " << s.deviceCount << "\n"
+             << "model: " << s.modelCode << "\n"
+             << fmt::format("firmware: 0x{:04X}\n", s.firmwareVersion)
+             << "exchanged length: " << c.config.exchangedLength << "\n"
+             << "title: " << view_.title << "\n"
+             << "device path: " << (view_.controlTexts.count(kCtlDevicePath) ? view_.controlTexts.at(kCtlDevicePath) : "")
+             << "\n"
+             << "hardware version: " << trimmed(s.hardwareVersionText) << "\n"
+             << "firmware text: " << c.firmwareText << "\n"
+             << "serial: " << c.serialText << "\n"
+             << "tray tip: " << view_.trayTip << "\n"
+             << "tray icon: " << (view_.trayIcon == kIconNoDevice ? "no device" : "normal") << "\n";
+        std::string on, off;
+        for (const auto& [id, enabled] : view_.enabled())
+            (enabled ? on : off) += " " + std::to_string(id);
+        out_ << "enabled:" << on << "\n"
+             << "disabled:" << off << "\n"
+             << "busy: " << (s.busy ? 1 : 0) << "\n"
+             << "transfer mark: " << c.transferMark << "\n"
+             << "fade level: " << c.fadeLevel << "\n"
+             << "read failed: " << (c.readFailed ? 1 : 0) << "\n";
     }
 
     int list()
     {
-        deviceScan(*link_);
-        const DeviceState& s = link_->state;
+        deviceScan(controller_->link);
+        const DeviceState& s = controller_->link.state;
         out_ << "devices: " << s.deviceCount << "\n";
         if (s.deviceCount >= 100)
             out_ << "status: Please dowload and install the latest version of CV Keys.\n";
@@ -175,13 +363,13 @@ private:
         else if (s.deviceCount <= 0 && !s.receiverPresent())
             out_ << "status: No reprogrammable Corvane detected.\n";
         if (s.deviceCount == 1) {
-            out_ << "model: " << s.modelCode << "\n";
-            out_ << "name: " << displayName(s.modelCode) << "\n";
             std::string version = s.hardwareVersionText;
             while (!version.empty() && (version.back() == '\n' || version.back() == '\r'))
                 version.pop_back();
-            out_ << "firmware: " << version << "\n";
-            out_ << "path: " << s.devicePath << "\n";
+            out_ << "model: " << s.modelCode << "\n"
+                 << "name: " << displayName(s.modelCode) << "\n"
+                 << "firmware: " << version << "\n"
+                 << "path: " << s.devicePath << "\n";
         }
         if (s.receiverPresent())
             out_ << fmt::format("receiver: attached, id {:02x}:{:02x}:{:02x}:{:02x}\n", s.receiverId[0],
@@ -202,13 +390,18 @@ private:
     std::ostream& err_;
     std::vector<std::string> simulate_;
     std::string trace_;
+    std::string settingsPath_;
+    int desktopWidth_ = 1920;
+    bool swapped_ = false;
+
+    CliView view_;
+    FixedSystemSettings system_;
     std::unique_ptr<IClock> clock_;
     std::unique_ptr<sim::SimBus> simBus_;
     std::unique_ptr<IHidBus> systemBus_;
     IHidBus* bus_ = nullptr;
-    std::unique_ptr<DeviceLink> link_;
-    std::deque<int> posted_;
-    int refreshPosted_ = 0;
+    std::unique_ptr<ISettingsStore> store_;
+    std::unique_ptr<CMainController> controller_;
 };
 
 }  // namespace

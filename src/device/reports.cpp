@@ -74,3 +74,40 @@ void cursorSpeedCommand(DeviceLink& link, int speed, bool replaceTen)
 }
 
 }  // namespace cvk
+
+namespace cvk {
+
+namespace {
+constexpr uint8_t kSig1 = 0x0E, kSig2 = 0x1C, kSig3 = 0x39;
+}
+
+void signatureWrite(CHidChannel& channel, const std::array<uint8_t, 256>& usages,
+                    const std::array<uint8_t, 256>& modifiers)
+{
+    for (const auto& [command, area] : {std::pair{uint8_t{0x94}, &usages}, std::pair{uint8_t{0x95}, &modifiers}}) {
+        for (int i = 0; i < 256; ++i)
+            channel.sendWithRetry(Report8{command, kSig1, kSig2, kSig3, static_cast<uint8_t>(i), (*area)[i]});
+    }
+}
+
+void signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers)
+{
+    usages.fill(0);
+    modifiers.fill(0);
+    Report8 reply{};
+    channel.sendWithRetry(Report8{0xA0, kSig1, kSig2, kSig3, 0, 0x3F});
+    if (!channel.readReport(reply))
+        return;
+    for (const auto& [part, area] : {std::pair{uint8_t{2}, &usages}, std::pair{uint8_t{3}, &modifiers}}) {
+        for (int offset = 0; offset < 256; offset += 6) {
+            channel.sendWithRetry(Report8{0xA0, kSig1, kSig2, kSig3, part, static_cast<uint8_t>(offset)});
+            if (!channel.readReport(reply))
+                continue;
+            // The last request covers 252..257; what lies beyond the area is dropped.
+            for (int i = 0; i < 6 && offset + i < 256; ++i)
+                (*area)[offset + i] = reply[2 + i];
+        }
+    }
+}
+
+}  // namespace cvk

@@ -3,6 +3,7 @@
 // the legacy single-byte write, the pass-through commands and the cursor
 // speed of both families.
 
+#include <array>
 #include <cstdint>
 
 #include "device/device_link.h"
@@ -22,5 +23,17 @@ void passThroughCommand(DeviceLink& link, int command);
 // Sets the cursor speed at once. The command family cannot take 10, so it is
 // sent as 11 unless replaceTen is false.
 void cursorSpeedCommand(DeviceLink& link, int speed, bool replaceTen = true);
+
+}  // namespace cvk
+
+namespace cvk {
+
+// The two 256-byte signature areas over an open channel. The write sends
+// 0x94 then 0x95 for every index without reading replies; the read fills
+// both areas six bytes at a time and leaves them zero when the device does
+// not open the read. Both throw TransferError like every channel exchange.
+void signatureWrite(CHidChannel& channel, const std::array<uint8_t, 256>& usages,
+                    const std::array<uint8_t, 256>& modifiers);
+void signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers);
 
 }  // namespace cvk

@@ -1,0 +1,213 @@
+#include "app/main_controller.h"
+
+#include "device/reports.h"
+
+namespace cvk {
+
+namespace {
+
+constexpr const char* kNoDeviceText = "No reprogrammable Corvane detected.";
+constexpr const char* kTooNewText = "Please dowload and install the latest version of CV Keys.";
+constexpr const char* kMultipleText = "Multiple reprogrammable Corvane detected.";
+constexpr const char* kDongleTip = "Corvane Wireless Dongle.";
+constexpr const char* kReadFailedText =
+    "The configuration could not be read from the device. Unplug it, wait for 5 seconds, plug it in "
+    "again and choose Refresh.";
+constexpr const char* kSwapCaption = "Switch primary and secondary buttons";
+constexpr const char* kSwapText =
+    "You have diffrent settings for the primary and secondary buttons. Do you want to use the same settings "
+    "as your computer?";
+
+constexpr int kEditControls[] = {2000, 2001, 2002, 2003, 2004, 2005, kCtlApply, 2006, kCtlProfileSelector,
+                                 kCtlNewProfile, kCtlDeleteProfile, kCtlRenameProfile, kCtlHelp,
+                                 kCtlRestoreDefaults};
+constexpr int kProfileControls[] = {1034, kCtlProfileSelector, kCtlNewProfile, kCtlRenameProfile,
+                                    kCtlDeleteProfile};
+
+}  // namespace
+
+CMainController::CMainController(const MainPorts& ports)
+    : link(ports.bus, ports.clock, ports.view), view_(ports.view), store_(ports.store), system_(ports.system)
+{
+    wheelLines = system_.wheelScrollLines();
+}
+
+void CMainController::start()
+{
+    configurationRead();
+    deviceScan(link);
+}
+
+void CMainController::handleCommand(int command)
+{
+    switch (command) {
+    case kCmdRefresh:
+    case kCmdRead: configurationRead(); break;
+    case kCmdApply: writeSequence(); break;
+    case kCmdOk:
+        writeSequence();
+        closed = true;
+        view_.closeWindow();
+        break;
+    case kCmdCancel: cancel(); break;
+    case kCmdRestoreDefaults: restoreDefaultsCommand(); break;
+    default:
+        if (command >= 1000 && command <= 1003)
+            passThroughCommand(link, command);
+        break;
+    }
+}
+
+void CMainController::setTitle(const std::string& text)
+{
+    title = text;
+    view_.setTitle(text);
+}
+
+void CMainController::setTrayTip(const std::string& text)
+{
+    trayTip = text;
+    view_.setTrayTip(text);
+}
+
+void CMainController::modelSetup()
+{
+    const DeviceState& s = link.state;
+    const int effective = s.deviceCount == 1 ? s.modelCode : 0;
+    config.exchangedLength = 32;
+    const bool essom = effective == kModelEssom;
+    view_.showControl(1033, !essom);
+    for (int id : kProfileControls)
+        view_.showControl(id, !essom);
+
+    if (essom) {
+        helpDocument = "Essom.pdf";
+    } else if (s.wirelessFamily() || s.modelCode == kModelBrill) {
+        helpDocument = "cindel.pdf";
+        config.exchangedLength = 90;
+    } else if (s.isArvel2()) {
+        helpDocument = "Arveld.pdf";
+        config.exchangedLength = 90;
+    } else if (effective > kModelEssom) {
+        helpDocument = "dorrin.pdf";
+        config.exchangedLength = 64;
+    } else {
+        helpDocument = "Arveld.pdf";
+    }
+
+    if (s.wirelessFamily() || s.modelCode == kModelBrill)
+        pictureId = 1011;
+    else if (s.isArvel2())
+        pictureId = 10009;
+    else if (s.modelCode == kModelArvel)
+        pictureId = 138;
+    else if (effective > kModelEssom)
+        pictureId = 182;
+    else if (effective == kModelEssom)
+        pictureId = 164;
+    else
+        pictureId = 163;
+
+    loadProfiles();
+    if (matchProfile() && effective <= kModelEssom)
+        view_.postCommand(kCmdApply);
+    view_.repaint();
+}
+
+void CMainController::updateStatusTexts()
+{
+    const DeviceState& s = link.state;
+    DeviceState& w = link.state;
+    if (s.receiverPresent()) {
+        w.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0], s.receiverId[1],
+                                            s.receiverId[2], s.receiverId[3]);
+        setTrayTip(kDongleTip);
+    } else if (s.deviceCount <= 0) {
+        setTitle("Corvane!");
+        setTrayTip(kNoDeviceText);
+        w.hardwareVersionText.clear();
+    } else if (s.deviceCount > 100) {
+        setTitle("Corvane!");
+        setTrayTip(kTooNewText);
+        w.hardwareVersionText.clear();
+    } else if (s.deviceCount > 1) {
+        setTitle("Corvane!");
+        setTrayTip(kMultipleText);
+        w.hardwareVersionText.clear();
+    } else {
+        setTitle(s.windowTitle);
+    }
+    if (readFailed)
+        setTrayTip(kReadFailedText);
+}
+
+void CMainController::askSwappedButtons()
+{
+    const bool blockSwapped = (config.block[kPosPadFlags] & kPadSwappedButtons) != 0;
+    if (blockSwapped == system_.buttonsSwapped())
+        return;
+    if (view_.messageBox(kSwapCaption, kSwapText, MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
+        return;
+    config.block[kPosPadFlags] ^= kPadSwappedButtons;
+    view_.enableControl(kCtlApply, true);
+    view_.postCommand(kCmdApply);
+}
+
+void CMainController::enableControls()
+{
+    const DeviceState& s = link.state;
+    // A read that ended early leaves a block that is not the device's: it
+    // must not be edited or written back.
+    const bool usable = !s.noDevice() && !readFailed;
+    for (int id : kEditControls)
+        view_.enableControl(id, usable);
+    wirelessPicture = !s.noDevice() && (s.wirelessFamily() || s.isBrill());
+    view_.enableControl(kCtlSettingsSwitch, usable);
+    view_.showControl(kCtlSettingsSwitch, false);
+}
+
+void CMainController::commonEnd()
+{
+    const int lines = link.state.wirelessFamily() ? 1 : (config.block[kPosEdgePrecision] == 16 ? 1 : 3);
+    system_.setWheelScrollLines(lines);
+    wheelLines = lines;
+    config.reference = config.block;
+    saveProfiles();
+    fadeLevel = 50;
+    view_.setTaskbarProgress(TaskbarProgress::None);
+    view_.messageBeep();
+    view_.flash();
+}
+
+void CMainController::errorEnding()
+{
+    view_.messageBox("Error occurred while saving changes",
+                     "An unexpected error occurred while saving the changes. Unplug your \"Corvane\", wait for 5 "
+                     "seconds, replug \"Corvane\" and retry the action.",
+                     MessageStyle::Error);
+    link.state.busy = false;
+    view_.setTaskbarProgress(TaskbarProgress::None);
+}
+
+void CMainController::cancel()
+{
+    const DeviceState& s = link.state;
+    if (s.modelCode <= kModelEssom && s.firmwareVersion < 0x300) {
+        legacySetByte(link, 0xFF, 0xFE);
+    } else if (s.deviceCount == 1 && config.block[kPosCursorSpeed] != config.reference[kPosCursorSpeed] &&
+               (s.commandFamily() || s.firmwareVersion >= 0x31A)) {
+        cursorSpeedCommand(link, config.reference[kPosCursorSpeed]);
+    }
+    closed = true;
+    view_.closeWindow();
+}
+
+void CMainController::restoreDefaultsCommand()
+{
+    if (!restoreDefaults(link, config, system_))
+        return;
+    fadeLevel = 10;
+    view_.repaint();
+}
+
+}  // namespace cvk

@@ -1,0 +1,110 @@
+#pragma once
+// The main window's logic without the window: it owns the device link, the
+// configuration model and the window's state, handles the window's commands
+// and talks to the window only through the view port.
+
+#include <array>
+#include <optional>
+#include <fmt/format.h>
+#include <string>
+
+#include "app/view_port.h"
+#include "config/config_model.h"
+#include "device/device_link.h"
+#include "platform/settings_store.h"
+#include "platform/system_settings.h"
+
+namespace cvk {
+
+enum Command : int {
+    kCmdOk = 1,
+    kCmdCancel = 2,
+    kCmdApply = 1010,
+    // kCmdRefresh = 1011 lives with the device link
+    kCmdRead = 1016,
+    kCmdRestoreDefaults = 57671,
+};
+
+// Bounds on what the device protocol would otherwise repeat forever.
+inline constexpr int kWriteAttempts = 20;
+inline constexpr int kBlockReadAttemptsPerAddress = 20;  // each costs up to 100 ms
+inline constexpr int kWakeAttempts = 100;                // about 10 s with the 100 ms pause
+inline constexpr int kStoreTailAttempts = 100;
+inline constexpr int kTransferMarkRunning = 3000;
+
+struct MainPorts {
+    IHidBus& bus;
+    IClock& clock;
+    IViewPort& view;
+    ISettingsStore& store;
+    ISystemSettings& system;
+};
+
+class CMainController {
+public:
+    explicit CMainController(const MainPorts& ports);
+
+    // What the window does when it opens: configuration read, then scan.
+    void start();
+    // The window's command handler.
+    void handleCommand(int command);
+
+    void configurationRead();
+    // True when the block reached the device and was verified.
+    bool writeSequence();
+    void cancel();
+
+    DeviceLink link;
+    ConfigModel config;
+
+    // Window state the flows set and the picture and timers read.
+    int transferMark = -1;
+    int fadeLevel = 0;
+    int batteryState = -1;
+    int wheelLines = 3;          // the value last set, read from the system at start
+    bool editFlag = false;       // the hidden number changed since the profiles were saved
+    int hiddenNumber = 0;        // written to device addresses 16/17 of models 9 and 10 when 1..5999
+    bool wirelessPicture = false;  // device present and wireless family or Brill
+    bool readFailed = false;     // the last read ended early: the block is not the device's
+    bool closed = false;
+    std::string hardwareKey;
+    std::string serialText;
+    std::string firmwareText;
+    std::string trayTip;
+    std::string title;
+    std::string helpDocument;
+    int pictureId = 0;
+
+private:
+    friend class TransferFlows;
+    IViewPort& view_;
+    ISettingsStore& store_;
+    ISystemSettings& system_;
+
+    void modelSetup();
+    void setTitle(const std::string& text);
+    void setTrayTip(const std::string& text);
+    void enableControls();
+    void updateStatusTexts();
+    void askSwappedButtons();
+    void commonEnd();
+    void errorEnding();
+    void restoreDefaultsCommand();
+
+    enum class LoopEnd { Done, Interrupted, TimedOut };
+    LoopEnd fetchWakeLoop(CHidChannel& channel);
+    LoopEnd storeWakeLoop(CHidChannel& channel);
+    void endInterruptedFlow(CHidChannel& channel);
+    bool readBlockOverChannel(CHidChannel& channel);
+    std::optional<bool> writeCommandFamily();  // nullopt: interrupted
+    bool writeRegisterFamily();
+    void readFirmwareText();
+
+    // Profile store hooks: the list is loaded at every model set-up, matched
+    // against the block after a read and saved after a write.
+    void loadProfiles();
+    bool matchProfile();
+    void saveProfiles();
+};
+
+}  // namespace cvk

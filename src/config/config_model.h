@@ -1,0 +1,94 @@
+#pragma once
+// The configuration block as the program holds it: the working copy the
+// user edits, the reference copy last exchanged with the device, and the
+// texts that travel beside it.
+
+#include <array>
+#include <cstdint>
+
+namespace cvk {
+
+struct DeviceLink;
+class ISystemSettings;
+
+// Byte values of a button position.
+enum FunctionCode : uint8_t {
+    kFnDisabled = 0,
+    kFnClick = 1,
+    kFnRightClick = 2,
+    kFnAutoScroll = 4,
+    kFnBrowseBack = 8,
+    kFnBrowseForward = 16,
+    kFnDoubleClick = 32,
+    kFnCruiseUp = 64,
+    kFnCruiseDown = 128,
+    kFnScrollWhileHeld = 192,
+    kFnZoomOut = 245,
+    kFnZoomIn = 246,
+    kFnTextSnippet = 247,
+    kFnSignature = 248,
+    kFnClickLock = 249,
+    kFnSwitchScreen = 250,
+    kFnEnhanceMore = 251,
+    kFnEnhanceLess = 252,
+    kFnMultimedia = 254,
+    kFnKeyboard = 255,
+};
+
+// Block positions with a fixed meaning.
+enum BlockPosition : int {
+    kPosPadFlags = 0,
+    kPosEdgePrecision = 16,
+    kPosEndSwitch = 17,
+    kPosResolutionMode = 18,
+    kPosCursorSpeed = 19,
+    kPosPowerOffHigh = 22,
+    kPosPowerOffLow = 23,
+    kPosBrillSwitch = 59,
+    kPosScrollAcceleration = 60,
+    kPosScrollSpeed = 61,
+    kPosPollingInterval = 62,
+    kPosSignatureLength = 63,
+    kPosSnippetStrokes = 64,  // 13 pairs up to 89
+};
+
+inline constexpr int kBlockSize = 256;
+inline constexpr uint8_t kPadSwappedButtons = 0x08;
+
+struct ConfigModel {
+    std::array<uint8_t, kBlockSize> block{};
+    std::array<uint8_t, kBlockSize> reference{};
+    // Set when a snippet or signature was assigned; the write sequence of
+    // the wireless models then sends the stroke tables.
+    bool textPending = false;
+    std::array<char16_t, 256> snippetText{};
+    std::array<char16_t, 512> signatureText{};
+    // The two signature areas: key usages and modifier bytes.
+    std::array<uint8_t, 256> strokeUsages{};
+    std::array<uint8_t, 256> strokeModifiers{};
+    // Leading bytes exchanged with the device: 32, 64 or 90.
+    int exchangedLength = 32;
+    // -1 none, 0 the pad, 1..9 a button.
+    int currentButton = -1;
+
+    bool differsFromReference() const;
+};
+
+// Five-button layout below model code 7, nine-button layout from 7 on.
+int buttonCount(int modelCode);
+int keyLowPosition(int modelCode, int button);
+int keyHighPosition(int modelCode, int button);
+
+// The one operation that changes a block byte during editing: stores it and
+// hands it to the legacy single-byte sender (which only older firmware uses).
+void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value);
+
+// The resolution mode the desktop calls for: 2 (Wide Screen Mode) when the
+// monitors together are 1280 pixels wide or more, else 1 (Default Mode).
+uint8_t resolutionModeForDesktop(ISystemSettings& system);
+
+// Restore Defaults: the model's factory values into the working block.
+// Returns false (and changes nothing) unless exactly one device is connected.
+bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& system);
+
+}  // namespace cvk
