@@ -1,5 +1,7 @@
 #include "sim/sim.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -349,6 +351,15 @@ SimDeviceConfig parseSimSpec(const std::string& spec)
 
 // --- device ---
 
+void SimDevice::spendLatency()
+{
+    // Measured on the steady clock, so a benchmark can set the program's own
+    // cost against what the device took to answer.
+    const auto start = std::chrono::steady_clock::now();
+    bus_.clock().sleepMs(config_.latencyMs);
+    latencySpent_ += std::chrono::steady_clock::now() - start;
+}
+
 SimDevice::SimDevice(SimBus& bus, SimDeviceConfig config) : bus_(bus), config_(std::move(config))
 {
     block_ = factoryBlock(config_.productId, config_.firmware);
@@ -463,7 +474,7 @@ bool SimDevice::handleSetFeature(const HidInterfaceInfo& col, const uint8_t* dat
 {
     if (!countReport())
         return false;
-    bus_.clock().sleepMs(config_.latencyMs);
+    spendLatency();
     bool ok = false;
     if (!config_.faults.noAnswer && registerFamily() && col.usagePage == kMousePage &&
         col.usage == kMouseUsage && len >= 3) {
@@ -487,7 +498,7 @@ bool SimDevice::handleGetFeature(const HidInterfaceInfo& col, uint8_t* data, siz
 {
     if (len == 0 || !countReport())
         return false;
-    bus_.clock().sleepMs(config_.latencyMs);
+    spendLatency();
     const uint8_t id = data[0];
     std::optional<std::array<uint8_t, 8>> answer;
     if (!config_.faults.noAnswer && config_.productId == 1 && col.usagePage == kReceiverPage) {
@@ -518,7 +529,7 @@ bool SimDevice::handleIndexedString(int index, std::vector<uint8_t>& out, size_t
 {
     if (!countReport())
         return false;
-    bus_.clock().sleepMs(config_.latencyMs);
+    spendLatency();
     bool ok = false;
     out.clear();
     if (!config_.faults.noAnswer && config_.productId != 1) {
@@ -552,7 +563,7 @@ int SimDevice::handleWrite(const uint8_t* data8, int timeoutMs)
         afterReport();
         return -1;
     }
-    bus_.clock().sleepMs(config_.latencyMs);
+    spendLatency();
     log("out", std::move(bytes));
     std::array<uint8_t, 8> reply{};
     if (command(data8, reply))
@@ -577,7 +588,7 @@ int SimDevice::handleRead(uint8_t* data8, int timeoutMs)
         log("no-answer");
         return -1;
     }
-    bus_.clock().sleepMs(config_.latencyMs);
+    spendLatency();
     std::copy(reply.begin(), reply.end(), data8);
     log("in", std::vector<uint8_t>(reply.begin(), reply.end()));
     return 9;

@@ -3,6 +3,7 @@
 // receiver, faults, a latency model and a report transcript.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -111,6 +112,8 @@ public:
     std::array<uint8_t, 4> pairedId() const { return paired_; }  // last 0x84 0x70 id
     bool present() const { return present_; }
     int reportCount() const { return reports_; }
+    // Steady-clock time spent in the latency of this device's answers.
+    std::chrono::nanoseconds latencySpent() const { return latencySpent_; }
     int lastRegisterCommand() const { return lastRegCmd_; }   // last value to 0xFF, -1 none
     int lastLegacyCommand() const { return lastLegacyCmd_; }  // last legacy value to 0xFF, -1 none
     int instance() const { return instance_; }                // n-th device of this product on the bus
@@ -140,6 +143,7 @@ public:
 
 private:
     friend class SimBus;
+    void spendLatency();
     bool countReport();  // false when the device is gone (or goes now)
     void afterReport();  // unplugs once the unplug-after count is reached
     void log(const char* kind, std::vector<uint8_t> bytes = {});
@@ -161,6 +165,7 @@ private:
     bool present_ = true;
     bool writeWindow_ = false;  // register block bytes land only inside 0xF8 .. 0xFF
     int reports_ = 0;
+    std::chrono::nanoseconds latencySpent_{0};
     int corruptDone_ = 0;  // block-byte writes stored inverted so far
     int lastRegCmd_ = -1;
     int lastLegacyCmd_ = -1;

@@ -115,7 +115,9 @@ INSTANTIATE_TEST_SUITE_P(Config, ConfigSetByte,
                                            SetByteCase{"dorrin", "dorrin", {}}),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(ConfigFixture, RefusedSingleByteBeepsAndKeepsTheValue)
+using ConfigSetByteFailure = ConfigFixture;
+
+TEST_F(ConfigSetByteFailure, RefusedReportBeepsAndKeepsTheValue)
 {
     attach("arvel-old");
     f.sim.find(kModelArvelOld)->config().faults.noAnswer = true;
@@ -236,7 +238,9 @@ INSTANTIATE_TEST_SUITE_P(RestoreDefaults, RestoreWirelessVariants,
 
 // ---------------------------------------------------------------- restore on the old Arvel
 
-TEST_F(ConfigFixture, RestoreOnOldArvelSendsPadAndButtonsByteByByte)
+using RestoreOldArvel = ConfigFixture;
+
+TEST_F(RestoreOldArvel, SendsPadAndButtonsByteByByte)
 {
     attach("arvel-old:fw=0x250");
     ASSERT_TRUE(restore());

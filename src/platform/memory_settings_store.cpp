@@ -76,7 +76,8 @@ bool MemorySettingsStore::writeInt(const std::string& section, const std::string
     return store({section, entry, SettingKind::Integer, value, {}, {}});
 }
 
-bool MemorySettingsStore::writeText(const std::string& section, const std::string& entry, const std::string& value)
+bool MemorySettingsStore::writeText(const std::string& section, const std::string& entry,
+                                    const std::string& value)
 {
     return store({section, entry, SettingKind::Text, 0, value, {}});
 }

@@ -27,7 +27,8 @@ public:
     int32_t readInt(const std::string& section, const std::string& entry, int32_t fallback) override;
     std::string readText(const std::string& section, const std::string& entry,
                          const std::string& fallback = {}) override;
-    std::optional<std::vector<uint8_t>> readBytes(const std::string& section, const std::string& entry) override;
+    std::optional<std::vector<uint8_t>> readBytes(const std::string& section,
+                                                  const std::string& entry) override;
     bool writeInt(const std::string& section, const std::string& entry, int32_t value) override;
     bool writeText(const std::string& section, const std::string& entry, const std::string& value) override;
     bool writeBytes(const std::string& section, const std::string& entry,

@@ -12,7 +12,8 @@ namespace cvk {
 namespace {
 
 // A value of the wrong kind or of length 0 counts as absent.
-std::optional<std::vector<uint8_t>> readBlock(ISettingsStore& store, const std::string& key, const char* entry)
+std::optional<std::vector<uint8_t>> readBlock(ISettingsStore& store, const std::string& key,
+                                              const char* entry)
 {
     std::optional<std::vector<uint8_t>> bytes = store.readBytes(key, entry);
     if (bytes && bytes->empty())

@@ -1,8 +1,11 @@
 #include "platform/qt/qsettings_store.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSettings>
 #include <QString>
@@ -17,7 +20,10 @@ namespace {
 
 constexpr const char* kOrganisation = "Lumrick";
 
-QString qText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString qText(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 std::string stdText(const QString& text)
 {
@@ -52,29 +58,26 @@ std::optional<Stored> classify(const QVariant& value)
 {
     Stored stored;
     switch (value.typeId()) {
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            stored.kind = SettingKind::Bytes;
-            stored.bytes.assign(bytes.begin(), bytes.end());
-            return stored;
-        }
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-            // A registry DWORD: its 4 bytes as a signed number.
-            stored.kind = SettingKind::Integer;
-            stored.integer = static_cast<int32_t>(static_cast<uint32_t>(value.toLongLong()));
-            return stored;
-        case QMetaType::QString:
-            stored.text = stdText(value.toString());
-            break;
-        case QMetaType::QStringList:
-            // An unquoted comma in a hand-edited INI value splits it.
-            stored.text = stdText(value.toStringList().join(QStringLiteral(", ")));
-            break;
-        default:
-            return std::nullopt;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        stored.kind = SettingKind::Bytes;
+        stored.bytes.assign(bytes.begin(), bytes.end());
+        return stored;
+    }
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        // A registry DWORD: its 4 bytes as a signed number.
+        stored.kind = SettingKind::Integer;
+        stored.integer = static_cast<int32_t>(static_cast<uint32_t>(value.toLongLong()));
+        return stored;
+    case QMetaType::QString: stored.text = stdText(value.toString()); break;
+    case QMetaType::QStringList:
+        // An unquoted comma in a hand-edited INI value splits it.
+        stored.text = stdText(value.toStringList().join(QStringLiteral(", ")));
+        break;
+    default: return std::nullopt;
     }
     if (const std::optional<int32_t> number = parseStoredInteger(stored.text)) {
         stored.kind = SettingKind::Integer;
@@ -120,44 +123,118 @@ std::unique_ptr<QSettingsStore> QSettingsStore::forFile(const std::string& iniPa
     return std::unique_ptr<QSettingsStore>(new QSettingsStore(Origin::File, iniPath));
 }
 
-// Opening reads the store but never writes it: QSettings writes only when a
-// value was set, so an unreadable or corrupt file stays as it is until the
-// next successful write replaces it.
-std::unique_ptr<QSettings> QSettingsStore::open() const
-{
-    if (origin_ == Origin::File)
-        return std::make_unique<QSettings>(qText(name_), QSettings::IniFormat);
-#ifdef Q_OS_WIN
-    const QSettings::Format format = QSettings::NativeFormat;
-#else
-    const QSettings::Format format = QSettings::IniFormat;
-#endif
-    return std::make_unique<QSettings>(format, QSettings::UserScope, QString::fromLatin1(kOrganisation),
-                                       qText(name_));
-}
-
 namespace {
 
-// A store that cannot be read or parsed gives every default.
-std::optional<Stored> lookUp(QSettings& settings, const std::string& section, const std::string& entry)
+// A file's identity as QSettings' process-wide cache sees it.
+struct FileMark {
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const FileMark&) const = default;
+};
+
+FileMark markOf(const QString& path)
 {
-    if (!validSettingNames(section, entry) || settings.status() != QSettings::NoError)
+    const QFileInfo info(path);
+    return info.exists() ? FileMark{info.size(), info.lastModified()} : FileMark{};
+}
+
+// QSettings reports a damaged file only to the object that parses it; later
+// objects get that parse from its cache for as long as the file keeps its
+// size and time stamp. This memo, keyed the same way, carries the finding to
+// every later open until the file changes.
+class DamagedFiles {
+public:
+    // Records a file reported damaged, or tells whether one that looks sound
+    // is the cached parse of a file found damaged before.
+    bool damaged(const QString& path, bool reportedDamaged)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const FileMark mark = markOf(path);
+        if (reportedDamaged) {
+            files_[path] = mark;
+            return true;
+        }
+        const auto it = files_.find(path);
+        if (it == files_.end())
+            return false;
+        if (it->second == mark)
+            return true;
+        files_.erase(it);
+        return false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<QString, FileMark> files_;
+};
+
+DamagedFiles& damagedFiles()
+{
+    static DamagedFiles files;
+    return files;
+}
+
+std::optional<Stored> lookUp(const QSettings& settings, bool sound, const std::string& section,
+                             const std::string& entry)
+{
+    if (!sound || !validSettingNames(section, entry))
         return std::nullopt;
     return classify(settings.value(keyOf(section, entry)));
 }
 
 }  // namespace
 
+struct QSettingsStore::Opened {
+    std::unique_ptr<QSettings> settings;
+    bool iniFile = false;
+    // Read and parsed without error; a store that is not sound gives every
+    // default.
+    bool sound = false;
+};
+
+// Opening reads the store but never writes it: QSettings writes only when a
+// value was set, so an unreadable or damaged file stays as it is until the
+// next successful write replaces it.
+QSettingsStore::Opened QSettingsStore::open() const
+{
+    Opened opened;
+    if (origin_ == Origin::File) {
+        opened.settings = std::make_unique<QSettings>(qText(name_), QSettings::IniFormat);
+    } else {
+#ifdef Q_OS_WIN
+        const QSettings::Format format = QSettings::NativeFormat;
+#else
+        const QSettings::Format format = QSettings::IniFormat;
+#endif
+        opened.settings = std::make_unique<QSettings>(format, QSettings::UserScope,
+                                                      QString::fromLatin1(kOrganisation), qText(name_));
+    }
+    QSettings& settings = *opened.settings;
+    opened.iniFile = settings.format() == QSettings::IniFormat;
+    if (!opened.iniFile) {
+        opened.sound = settings.status() == QSettings::NoError;
+        return opened;
+    }
+    // INI sections are parsed on first use; parse them all now so that the
+    // status covers the whole file.
+    settings.allKeys();
+    const QString path = QFileInfo(settings.fileName()).absoluteFilePath();
+    opened.sound = !damagedFiles().damaged(path, settings.status() != QSettings::NoError);
+    return opened;
+}
+
 int32_t QSettingsStore::readInt(const std::string& section, const std::string& entry, int32_t fallback)
 {
-    const std::optional<Stored> stored = lookUp(*open(), section, entry);
+    const Opened opened = open();
+    const std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
     return stored && stored->kind == SettingKind::Integer ? stored->integer : fallback;
 }
 
 std::string QSettingsStore::readText(const std::string& section, const std::string& entry,
                                      const std::string& fallback)
 {
-    const std::optional<Stored> stored = lookUp(*open(), section, entry);
+    const Opened opened = open();
+    const std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
     if (!stored || stored->kind == SettingKind::Bytes)
         return fallback;
     if (stored->kind == SettingKind::Integer && stored->text.empty())
@@ -168,7 +245,8 @@ std::string QSettingsStore::readText(const std::string& section, const std::stri
 std::optional<std::vector<uint8_t>> QSettingsStore::readBytes(const std::string& section,
                                                               const std::string& entry)
 {
-    std::optional<Stored> stored = lookUp(*open(), section, entry);
+    const Opened opened = open();
+    std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
     if (!stored || stored->kind != SettingKind::Bytes)
         return std::nullopt;
     return std::move(stored->bytes);
@@ -179,24 +257,23 @@ bool QSettingsStore::write(const std::string& section, const std::string& entry,
 {
     if (!validSettingNames(section, entry))
         return false;
-    std::unique_ptr<QSettings> settings = open();
-    const bool iniFile = settings->format() == QSettings::IniFormat;
-    if (iniFile && !fileWritable(settings->fileName()))
+    const Opened opened = open();
+    QSettings& settings = *opened.settings;
+    if (opened.iniFile && !fileWritable(settings.fileName()))
         return false;
-    const QSettings::Status before = settings->status();
-    // A corrupt file was read as empty; what QSettings could salvage from it
-    // must not come back to life with this write.
-    if (iniFile && before == QSettings::FormatError)
-        settings->clear();
-    settings->setValue(keyOf(section, entry), value);
-    settings->sync();
-    if (settings->status() == QSettings::NoError)
+    // A damaged file was read as empty; what QSettings salvaged from it must
+    // not come back to life with this write.
+    if (opened.iniFile && !opened.sound)
+        settings.clear();
+    settings.setValue(keyOf(section, entry), value);
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
         return true;
-    if (before == QSettings::NoError)
+    if (opened.sound)
         return false;
-    // The status keeps the first error (the one found on opening); a fresh
+    // The status keeps the first error, the one found on opening; a fresh
     // look tells whether the store is sound now.
-    return open()->status() == QSettings::NoError;
+    return open().sound;
 }
 
 bool QSettingsStore::writeInt(const std::string& section, const std::string& entry, int32_t value)
@@ -220,10 +297,11 @@ bool QSettingsStore::writeBytes(const std::string& section, const std::string& e
 std::vector<SettingEntry> QSettingsStore::all()
 {
     std::vector<SettingEntry> list;
-    std::unique_ptr<QSettings> settings = open();
-    if (settings->status() != QSettings::NoError)
+    const Opened opened = open();
+    if (!opened.sound)
         return list;
-    for (const QString& key : settings->allKeys()) {
+    const QSettings& settings = *opened.settings;
+    for (const QString& key : settings.allKeys()) {
         const qsizetype slash = key.lastIndexOf(u'/');
         SettingEntry e;
         e.section = slash < 0 ? std::string() : stdText(key.left(slash));
@@ -231,7 +309,7 @@ std::vector<SettingEntry> QSettingsStore::all()
         // Deeper groups are out of reach of the reads; leave them out here too.
         if (!validSettingNames(e.section, e.entry))
             continue;
-        std::optional<Stored> stored = classify(settings->value(key));
+        std::optional<Stored> stored = classify(settings.value(key));
         if (!stored)
             continue;
         e.kind = stored->kind;
@@ -249,7 +327,7 @@ std::vector<SettingEntry> QSettingsStore::all()
     return list;
 }
 
-std::string QSettingsStore::location() const { return stdText(open()->fileName()); }
+std::string QSettingsStore::location() const { return stdText(open().settings->fileName()); }
 
 std::unique_ptr<ISettingsStore> makeUserSettingsStore(const std::string& applicationName)
 {

@@ -1,7 +1,9 @@
 #pragma once
 // The settings store on QSettings: the registry on Windows, an INI file
 // elsewhere and for explicit files. Every call opens the store afresh, reads
-// or writes, and closes it; nothing is kept between calls.
+// or writes, and closes it; no value is kept between calls. A file that cannot
+// be read or parsed reads as empty and stays untouched until the next
+// successful write, which replaces it with what is written from then on.
 
 #include <memory>
 #include <string>
@@ -25,7 +27,8 @@ public:
     int32_t readInt(const std::string& section, const std::string& entry, int32_t fallback) override;
     std::string readText(const std::string& section, const std::string& entry,
                          const std::string& fallback = {}) override;
-    std::optional<std::vector<uint8_t>> readBytes(const std::string& section, const std::string& entry) override;
+    std::optional<std::vector<uint8_t>> readBytes(const std::string& section,
+                                                  const std::string& entry) override;
     bool writeInt(const std::string& section, const std::string& entry, int32_t value) override;
     bool writeText(const std::string& section, const std::string& entry, const std::string& value) override;
     bool writeBytes(const std::string& section, const std::string& entry,
@@ -37,8 +40,9 @@ public:
 
 private:
     enum class Origin { User, File };
+    struct Opened;
     QSettingsStore(Origin origin, std::string name);
-    std::unique_ptr<QSettings> open() const;
+    Opened open() const;
     template <typename Value>
     bool write(const std::string& section, const std::string& entry, const Value& value);
 
