@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 #include "cli/cli.h"
 
@@ -71,7 +72,7 @@ TEST(CliList, ReceiverAloneShowsItsId)
 
 TEST(CliList, WritesTheTranscript)
 {
-    const std::filesystem::path trace = std::filesystem::temp_directory_path() / "cvkeys-cli-trace-test.txt";
+    const std::filesystem::path trace = std::filesystem::temp_directory_path() / ("cvkeys-cli-trace-" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(trace);
     const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--trace", trace.string(), "list"});
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -112,6 +113,80 @@ TEST(CliUdevRule, NamesTheVendorAndUaccess)
     EXPECT_TRUE(contains(r.out, "KERNEL==\"hidraw*\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "TAG+=\"uaccess\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "ATTRS{idVendor}==\"")) << r.out;
+}
+
+}  // namespace
+}  // namespace cvk
+
+namespace cvk {
+namespace {
+
+TEST(CliTransfer, StartsLikeTheWindowAndShowsTheState)
+{
+    const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "show state", "show block"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    for (const char* line : {"devices: 1\n", "model: 8\n", "exchanged length: 64\n", "title: Corvane Dorrin\n",
+                             "busy: 0\n", "transfer mark: -1\n", "read failed: 0\n",
+                             "  0: 07 04 FF 00 08 F9 10 20 FF 02 00 00 00 00 00 00\n",
+                             " 48: 00 01 00 00 01 00 00 01 00 01 00 00 00 00 00 00\n"})
+        EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
+}
+
+TEST(CliTransfer, ErrorMessageWhenEveryWriteIsCorrupted)
+{
+    const CliResult r = cli({"--simulate", "essom:corrupt-write=1000", "--settings", ":memory:", "apply"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "message \"Error occurred while saving changes\" \"An unexpected error occurred "
+                                "while saving the changes. Unplug your \"Corvane\", wait for 5 seconds, replug "
+                                "\"Corvane\" and retry the action.\" -> ok\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "apply: not written\n")) << r.out;
+}
+
+TEST(CliTransfer, SwappedButtonsQuestionTakesTheScriptedAnswer)
+{
+    const CliResult no = cli({"--simulate", "dorrin", "--settings", ":memory:", "--swapped-buttons", "answer no",
+                              "refresh", "show block"});
+    ASSERT_EQ(no.rc, 0) << no.err;
+    EXPECT_TRUE(contains(no.out, "message \"Switch primary and secondary buttons\"")) << no.out;
+    EXPECT_TRUE(contains(no.out, "-> yes\n")) << no.out;  // the start-up read asked first
+    EXPECT_TRUE(contains(no.out, "-> no\n")) << no.out;
+}
+
+TEST(CliTransfer, RestoreDefaultsThenApplyWritesTheFactoryBlock)
+{
+    const CliResult r = cli({"--simulate", "cindel", "--settings", ":memory:", "restore-defaults", "show block",
+                             "apply", "show reference"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, " 80: 1A 00 1A 00 37 00 00 00 00 00\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
+}
+
+TEST(CliTransfer, ReceiverAloneShowsTheCopyStoredOverTheCable)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("cvkeys-cli-store-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    const std::string settings = (dir / "settings.ini").string();
+    // On the cable: the Cindel takes the receiver's id and its copy is stored.
+    CliResult r = cli({"--simulate", "cindel:id=0a1b2c3d", "--settings", settings, "apply", "show store"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "[HW:0a:1b:2c:3d] Data.W bytes 256\n")) << r.out;
+    // Later only the receiver is there.
+    r = cli({"--simulate", "receiver:id=0a1b2c3d", "--settings", settings, "show state", "show block"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "model: -9\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "tray tip: Corvane Wireless Dongle.\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  0: F5 F6 20 FF")) << r.out;
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CliTransfer, CommandDuringTheWakeUpStartsANewRead)
+{
+    const CliResult r = cli({"--simulate", "dorrin-receiver:wake-after=30", "--settings", ":memory:",
+                             "pump 3 command 1011", "refresh", "show state"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "busy: 0\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "transfer mark: -1\n")) << r.out;
 }
 
 }  // namespace

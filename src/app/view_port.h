@@ -2,6 +2,8 @@
 // What the core asks of the main window. The Qt window implements it by
 // drawing; cvkeys-cli prints it as text and keeps it for `show state`.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace cvk {
@@ -71,6 +73,16 @@ public:
     virtual void setTaskbarProgress(TaskbarProgress) {}
     virtual void flash() {}
     virtual void messageBeep() {}
+
+    // Modal dialogs: nullopt when the user cancelled.
+    // The keyboard-shortcut dialog, preselected from the current key word.
+    virtual std::optional<uint16_t> askKeyCombination(uint16_t /*current*/) { return std::nullopt; }
+    // The signature dialog with the current text (UTF-16).
+    virtual std::optional<std::u16string> askSignature(const std::u16string& /*current*/) { return std::nullopt; }
+    // The profile name dialog ("New Profile" when current is empty).
+    virtual std::optional<std::string> askProfileName(const std::string& /*current*/) { return std::nullopt; }
+    // The language dialog, preset to `preset`; returns the chosen code.
+    virtual std::string askLanguage(const std::string& preset) { return preset; }
 };
 
 }  // namespace cvk
