@@ -44,7 +44,7 @@ public:
     // Lines past this are not read at all: the highest id is far below it,
     // and a file of nothing but newlines must not grow the table unbounded.
     // Lines between the highest id and the cap are kept and never looked up.
-    static constexpr size_t kMaxLines = 4096;
+    static constexpr size_t kMaxLines = 1024;
 
     // Empties the table, then fills it from the file: line 1 is text 1. False
     // when the file cannot be opened; the table then stays empty, so every
@@ -69,6 +69,9 @@ public:
     const std::string& entry(size_t index) const { return entries_.at(index); }
 
 private:
+    // Adds the next line of a file (not yet decoded) as the next text.
+    void appendLine(std::string_view raw);
+    bool full() const;
     const std::string* find(int64_t id) const;
 
     std::vector<std::string> entries_;

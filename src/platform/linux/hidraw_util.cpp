@@ -27,7 +27,10 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
     std::vector<UsagePair> result;
     std::vector<uint32_t> pageStack;
     uint32_t page = 0;
-    std::optional<uint32_t> usage;  // the first Usage of the current local set
+    // The first Usage of the current local set (a plain flag and value: GCC 12
+    // reports a false maybe-uninitialized on std::optional here at -O2).
+    bool haveUsage = false;
+    uint32_t usage = 0;
     int usageSize = 0;
     int depth = 0;
 
@@ -62,7 +65,8 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
             }
             break;
         case kUsage:
-            if (!usage) {
+            if (!haveUsage) {
+                haveUsage = true;
                 usage = value;
                 usageSize = static_cast<int>(size);
             }
@@ -70,10 +74,10 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
         case kCollection:
             if (depth == 0) {
                 UsagePair pair;
-                if (usage) {
+                if (haveUsage) {
                     // A 4-byte usage carries its own page in the high half.
-                    pair.usagePage = static_cast<uint16_t>(usageSize == 4 ? *usage >> 16 : page);
-                    pair.usage = static_cast<uint16_t>(*usage & 0xFFFF);
+                    pair.usagePage = static_cast<uint16_t>(usageSize == 4 ? usage >> 16 : page);
+                    pair.usage = static_cast<uint16_t>(usage & 0xFFFF);
                 } else {
                     pair.usagePage = static_cast<uint16_t>(page);
                 }
@@ -90,7 +94,8 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
         }
         // Every main item ends the local set.
         if ((prefix & 0x0C) == kTypeMain) {
-            usage.reset();
+            haveUsage = false;
+            usage = 0;
             usageSize = 0;
         }
         pos += 1 + size;
