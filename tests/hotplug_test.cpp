@@ -65,7 +65,8 @@ TEST_P(DeviceChangeSchedule, OneScanAfterTheLastEvent)
 
 INSTANTIATE_TEST_SUITE_P(
     DeviceChangeTimer1, DeviceChangeSchedule,
-    ::testing::Values(ScheduleCase{"arrival", {{0, kIn}}, {2000}}, ScheduleCase{"removal", {{0, kOut}}, {100}},
+    ::testing::Values(ScheduleCase{"arrival", {{0, kIn}}, {2000}},
+                      ScheduleCase{"removal", {{0, kOut}}, {100}},
                       ScheduleCase{"arrival_burst", {{0, kIn}, {300, kIn}, {1200, kIn}}, {3200}},
                       // Several nodes of one device in the same drain.
                       ScheduleCase{"same_instant", {{500, kIn}, {500, kIn}, {500, kIn}}, {2500}},
@@ -159,8 +160,8 @@ TEST(HotplugUdev, ConstructsAndDrainsWithoutBlocking)
     EXPECT_TRUE(fcntl(monitor.fd(), F_GETFL) & O_NONBLOCK);
     // Returns at once; a device plugged during the test may show up.
     const std::vector<HotplugEvent> events = monitor.drain();
-    EXPECT_TRUE(std::all_of(events.begin(), events.end(),
-                            [](HotplugEvent e) { return e == kIn || e == kOut; }));
+    EXPECT_TRUE(
+        std::all_of(events.begin(), events.end(), [](HotplugEvent e) { return e == kIn || e == kOut; }));
 }
 
 TEST(HotplugUdev, UnknownSourceFailsSoft)

@@ -115,9 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
     SliderRow0, SliderLiveSpeed,
     ::testing::Values(
         // Dorrin cannot take 10: it is sent and stored as 11.
-        LiveSpeedCase{"dorrin_ten_as_eleven", "dorrin", 6, 640, {"08 out 83 0E 1C 39 F4 00 00 00", kReply8}, 11, 0},
+        LiveSpeedCase{
+            "dorrin_ten_as_eleven", "dorrin", 6, 640, {"08 out 83 0E 1C 39 F4 00 00 00", kReply8}, 11, 0},
         // Compared before the replacement, so a stored 11 is sent again.
-        LiveSpeedCase{"dorrin_ten_over_eleven", "dorrin", 11, 640, {"08 out 83 0E 1C 39 F4 00 00 00", kReply8}, 11, 0},
+        LiveSpeedCase{
+            "dorrin_ten_over_eleven", "dorrin", 11, 640, {"08 out 83 0E 1C 39 F4 00 00 00", kReply8}, 11, 0},
         LiveSpeedCase{"dorrin_unchanged", "dorrin", 7, 564, {}, 7, 0},
         LiveSpeedCase{"cindel_left_end", "cindel", 8, 400, {"09 out 83 0E 1C 39 FA 00 00 00", kReply9}, 5, 0},
         LiveSpeedCase{"brill_unchanged_at_end", "brill", 11, 700, {}, 11, 0},
@@ -154,23 +156,26 @@ TEST_P(SliderByteDrop, StoresWithoutSending)
     EXPECT_TRUE(f.reports({}).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SliderRows, SliderByteDrop,
-    ::testing::Values(ByteDropCase{1, 32, 597, 128}, ByteDropCase{1, 32, 531, 0}, ByteDropCase{1, 32, 663, 255},
-                      ByteDropCase{1, 32, 2000, 255}, ByteDropCase{1, 32, -2000, 0}, ByteDropCase{1, 32, 564, 64},
-                      ByteDropCase{3, 32, 597, 128}, ByteDropCase{3, 32, 663, 255},
-                      // Low precision stores eighths: centre 128 × 32 ÷ 255.
-                      ByteDropCase{2, 32, 597, 16}, ByteDropCase{2, 32, 663, 32}, ByteDropCase{2, 32, 531, 0},
-                      // Far beyond the track the eighths stop at 119.
-                      ByteDropCase{2, 32, 1500, 119},
-                      // Enhanced keeps the whole byte.
-                      ByteDropCase{2, 16, 597, 128}, ByteDropCase{2, 16, 663, 255}, ByteDropCase{2, 16, 551, 38},
-                      // Precision 0 (Brill factory block) is not scaled either.
-                      ByteDropCase{2, 0, 597, 128}),
-    [](const auto& p) {
-        return "row" + std::to_string(p.param.row) + "_p" + std::to_string(p.param.precision) + "_x" +
-               std::to_string(p.param.x < 0 ? 0 : p.param.x);
-    });
+INSTANTIATE_TEST_SUITE_P(SliderRows, SliderByteDrop,
+                         ::testing::Values(ByteDropCase{1, 32, 597, 128}, ByteDropCase{1, 32, 531, 0},
+                                           ByteDropCase{1, 32, 663, 255}, ByteDropCase{1, 32, 2000, 255},
+                                           ByteDropCase{1, 32, -2000, 0}, ByteDropCase{1, 32, 564, 64},
+                                           ByteDropCase{3, 32, 597, 128}, ByteDropCase{3, 32, 663, 255},
+                                           // Low precision stores eighths: centre 128 × 32 ÷ 255.
+                                           ByteDropCase{2, 32, 597, 16}, ByteDropCase{2, 32, 663, 32},
+                                           ByteDropCase{2, 32, 531, 0},
+                                           // Far beyond the track the eighths stop at 119.
+                                           ByteDropCase{2, 32, 1500, 119},
+                                           // Enhanced keeps the whole byte.
+                                           ByteDropCase{2, 16, 597, 128}, ByteDropCase{2, 16, 663, 255},
+                                           ByteDropCase{2, 16, 551, 38},
+                                           // Precision 0 (Brill factory block) is not scaled either.
+                                           ByteDropCase{2, 0, 597, 128}),
+                         [](const auto& p) {
+                             return "row" + std::to_string(p.param.row) + "_p" +
+                                    std::to_string(p.param.precision) + "_x" +
+                                    std::to_string(p.param.x < 0 ? 0 : p.param.x);
+                         });
 
 struct KnobCase {
     int row;
@@ -201,8 +206,8 @@ INSTANTIATE_TEST_SUITE_P(SliderRows, SliderKnob,
                                            KnobCase{2, 16, 38, 551}, KnobCase{2, 16, 128, 597},
                                            KnobCase{2, 0, 16, 597}),
                          [](const auto& p) {
-                             return "row" + std::to_string(p.param.row) + "_p" + std::to_string(p.param.precision) +
-                                    "_v" + std::to_string(p.param.stored);
+                             return "row" + std::to_string(p.param.row) + "_p" +
+                                    std::to_string(p.param.precision) + "_v" + std::to_string(p.param.stored);
                          });
 
 // A drop anywhere on the track leaves the knob under the pointer.
@@ -267,8 +272,9 @@ TEST_P(PointerSpot, StepsWithinFiveToElevenWithoutSending)
 }
 
 INSTANTIATE_TEST_SUITE_P(PointerSpots, PointerSpot,
-                         ::testing::Values(SpotCase{5, false, 5}, SpotCase{6, false, 5}, SpotCase{11, false, 10},
-                                           SpotCase{11, true, 11}, SpotCase{10, true, 11}, SpotCase{5, true, 6}),
+                         ::testing::Values(SpotCase{5, false, 5}, SpotCase{6, false, 5},
+                                           SpotCase{11, false, 10}, SpotCase{11, true, 11},
+                                           SpotCase{10, true, 11}, SpotCase{5, true, 6}),
                          [](const auto& p) {
                              return std::string(p.param.increase ? "up" : "down") + "_from" +
                                     std::to_string(p.param.before);

@@ -217,8 +217,8 @@ TEST_F(ProfileStoreTest, ShortAndLongStoredValuesAreCutOrPaddedPerBuffer)
         size_t length;
     };
     const Case cases[] = {
-        {"Data.F", 64},   {"Data.F", 1},          {"Data.F", 128},         {"Data.F", 300},
-        {"Signature", 0}, {"Signature", 10},      {"Signature", 512},      {"Signature", 600},
+        {"Data.F", 64},       {"Data.F", 1},           {"Data.F", 128},         {"Data.F", 300},
+        {"Signature", 0},     {"Signature", 10},       {"Signature", 512},      {"Signature", 600},
         {"SignatureText", 5}, {"SignatureText", 1024}, {"SignatureText", 1500},
     };
     for (const Case& c : cases) {
@@ -244,11 +244,13 @@ TEST_F(ProfileStoreTest, ShortAndLongStoredValuesAreCutOrPaddedPerBuffer)
         for (size_t k = 0; entry == "Data.F" && k < kProfileConfigSize; ++k)
             ASSERT_EQ(p.configuration[k], byteAt(k).value_or(working.block[k])) << "configuration byte " << k;
         for (size_t k = 0; k < kProfileSignatureSize; ++k)
-            ASSERT_EQ(p.signature[k], entry == "Signature" ? byteAt(k).value_or(0) : 0) << "signature byte " << k;
+            ASSERT_EQ(p.signature[k], entry == "Signature" ? byteAt(k).value_or(0) : 0)
+                << "signature byte " << k;
         for (size_t u = 0; u < kProfileSignatureTextUnits; ++u) {
-            const uint16_t want = entry == "SignatureText"
-                                      ? static_cast<uint16_t>(byteAt(2 * u).value_or(0) | byteAt(2 * u + 1).value_or(0) << 8)
-                                      : 0;
+            const uint16_t want =
+                entry == "SignatureText"
+                    ? static_cast<uint16_t>(byteAt(2 * u).value_or(0) | byteAt(2 * u + 1).value_or(0) << 8)
+                    : 0;
             ASSERT_EQ(static_cast<uint16_t>(p.signatureText[u]), want) << "text unit " << u;
         }
     }
@@ -263,12 +265,14 @@ TEST_F(ProfileStoreTest, ValuesOfTheWrongKindCountAsAbsent)
         const char* name;
     };
     const Case cases[] = {
-        {"Data as text", [](MemorySettingsStore& s) { s.writeText("Profile00", "Data", "0102"); }, false, "A"},
+        {"Data as text", [](MemorySettingsStore& s) { s.writeText("Profile00", "Data", "0102"); }, false,
+         "A"},
         {"Data as integer", [](MemorySettingsStore& s) { s.writeInt("Profile00", "Data", 7); }, false, "A"},
         {"Name as bytes", [](MemorySettingsStore& s) { s.writeBytes("Profile00", "Name", {'A'}); }, true, ""},
-        {"Signature as text", [](MemorySettingsStore& s) { s.writeText("Profile00", "Signature", "abc"); }, true, "A"},
-        {"SignatureText as integer", [](MemorySettingsStore& s) { s.writeInt("Profile00", "SignatureText", 65); },
+        {"Signature as text", [](MemorySettingsStore& s) { s.writeText("Profile00", "Signature", "abc"); },
          true, "A"},
+        {"SignatureText as integer",
+         [](MemorySettingsStore& s) { s.writeInt("Profile00", "SignatureText", 65); }, true, "A"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -285,7 +289,8 @@ TEST_F(ProfileStoreTest, ValuesOfTheWrongKindCountAsAbsent)
             continue;
         EXPECT_EQ(list.front().name, c.name);
         const std::string label = c.label;
-        EXPECT_EQ(list.front().signature == decltype(CProfileClass::signature){}, label == "Signature as text");
+        EXPECT_EQ(list.front().signature == decltype(CProfileClass::signature){},
+                  label == "Signature as text");
         EXPECT_EQ(list.front().signatureText[0] == u'\0', label == "SignatureText as integer");
     }
 }
@@ -352,8 +357,9 @@ TEST_F(ProfileStoreTest, ClassicPointerBytesAreRepairedByFirmwareAndDesktop)
         {0x000, 0, 0, 0, 1, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "firmware 0x" << std::hex << c.firmware << std::dec << ", width "
-                                          << c.width << ", bytes " << int(c.resolution) << "/" << int(c.speed));
+        SCOPED_TRACE(::testing::Message()
+                     << "firmware 0x" << std::hex << c.firmware << std::dec << ", width " << c.width
+                     << ", bytes " << int(c.resolution) << "/" << int(c.speed));
         Bytes data = pattern(kProfileConfigSize);
         data[kPosResolutionMode] = c.resolution;
         data[kPosCursorSpeed] = c.speed;
@@ -370,7 +376,8 @@ TEST_F(ProfileStoreTest, ClassicPointerBytesAreRepairedByFirmwareAndDesktop)
 
         CProfileClass f;
         ASSERT_TRUE(loadProfile(store, f, true, 0, defaults, c.firmware, c.width));
-        EXPECT_EQ(Bytes(f.configuration.begin(), f.configuration.end()), data) << "the F list is never repaired";
+        EXPECT_EQ(Bytes(f.configuration.begin(), f.configuration.end()), data)
+            << "the F list is never repaired";
     }
 }
 
@@ -438,7 +445,8 @@ TEST_F(ProfileStoreTest, SaveAllTakesTheWorkingBuffersIntoTheActiveProfileOnly)
 
     Bytes wantSignature(working.strokeUsages.begin(), working.strokeUsages.end());
     wantSignature.insert(wantSignature.end(), working.strokeModifiers.begin(), working.strokeModifiers.end());
-    EXPECT_EQ(store.readBytes("Profile01", "Data.F"), Bytes(working.block.begin(), working.block.begin() + 128));
+    EXPECT_EQ(store.readBytes("Profile01", "Data.F"),
+              Bytes(working.block.begin(), working.block.begin() + 128));
     EXPECT_EQ(store.readBytes("Profile01", "Signature"), wantSignature);
     EXPECT_EQ(store.readBytes("Profile01", "SignatureText"), utf16Bytes(working.signatureText));
     EXPECT_EQ(store.readBytes("Profile00", "Data.F"), configOf(0x0A));
@@ -495,8 +503,8 @@ TEST_F(ProfileStoreTest, ANamelessRecordCannotBringBackAStaleKey)
     struct Case {
         const char* label;
         std::vector<std::optional<std::string>> stored;  // nullopt: a key with "Data" but no "Name"
-        std::function<void(CProfileList&)> edit;           // what the user does before the save
-        Names before;                                      // what the replaced rule loads afterwards
+        std::function<void(CProfileList&)> edit;         // what the user does before the save
+        Names before;                                    // what the replaced rule loads afterwards
         Names after;
     };
     const Case cases[] = {
@@ -512,9 +520,7 @@ TEST_F(ProfileStoreTest, ANamelessRecordCannotBringBackAStaleKey)
          {"A", "C"}},
         {"a nameless record at the head",
          {"Gone", "Kept"},
-         [](CProfileList& l) {
-             l.front().name.clear();
-         },
+         [](CProfileList& l) { l.front().name.clear(); },
          {"Gone", "Kept"},
          {"Kept"}},
     };
@@ -657,17 +663,25 @@ TEST_F(ProfileStoreTest, ASavedListReloadsIdenticallyFromTheIniFile)
 
 // The defaults, byte for byte: 64 bytes each.
 const std::string kDesktopData =
-    "07200104020200000000000000000000" "20010000000000000000000000000000"
-    "00000000000000000000000000000000" "00000000000000000000000000000000";
+    "07200104020200000000000000000000"
+    "20010000000000000000000000000000"
+    "00000000000000000000000000000000"
+    "00000000000000000000000000000000";
 const std::string kCadData =
-    "070401FB020200000000000000000000" "10010000000000000000000000000000"
-    "00000000000000000000000000000000" "00000000000000000000000000000000";
+    "070401FB020200000000000000000000"
+    "10010000000000000000000000000000"
+    "00000000000000000000000000000000"
+    "00000000000000000000000000000000";
 const std::string kWebData =
-    "070408FF100200003D00000000040000" "10010000000000000000000000000000"
-    "00000000000000000000000000000000" "00000000000000000000000000000000";
+    "070408FF100200003D00000000040000"
+    "10010000000000000000000000000000"
+    "00000000000000000000000000000000"
+    "00000000000000000000000000000000";
 const std::string kDesktopFData =
-    "0704FF0008F91020FF02000000000000" "000101060871FFFFD200000000000000"
-    "00060006000000190019000000000000" "00010000010000010001000000000000";
+    "0704FF0008F91020FF02000000000000"
+    "000101060871FFFFD200000000000000"
+    "00060006000000190019000000000000"
+    "00010000010000010001000000000000";
 
 TEST(FirstRun, AnEmptyStoreGetsBothListsInOrder)
 {
@@ -704,9 +718,12 @@ TEST(FirstRun, ExistingCountsDecidePerList)
         {"classic 29999", count("NumberOfProfiles", 29999), false, true},
         {"classic 30000", count("NumberOfProfiles", 30000), true, true},
         {"classic -1 (0xFFFFFFFF)", count("NumberOfProfiles", -1), true, true},
-        {"classic not a number", [](MemorySettingsStore& s) { s.writeText("Profile", "NumberOfProfiles", "x"); },
-         true, true},
-        {"classic as bytes", [](MemorySettingsStore& s) { s.writeBytes("Profile", "NumberOfProfiles", {3, 0, 0, 0}); },
+        {"classic not a number",
+         [](MemorySettingsStore& s) { s.writeText("Profile", "NumberOfProfiles", "x"); }, true, true},
+        {"classic as bytes",
+         [](MemorySettingsStore& s) {
+             s.writeBytes("Profile", "NumberOfProfiles", {3, 0, 0, 0});
+         },
          true, true},
         {"F 0", count("NumberOfProfiles.F", 0), true, false},
         {"F 1", count("NumberOfProfiles.F", 1), true, false},

@@ -387,10 +387,11 @@ TEST(WriteSequence, LegacyFirmwareSendsOnlyTheApplyReport)
     TransferFixture f{"arvel-old:fw=0x2FE"};
     f.start();
     const size_t from = f.mark();
+    const int wheelSetsBefore = f.system.wheelLinesSet;
     ASSERT_TRUE(f.c.writeSequence());
     EXPECT_EQ(f.lines({"set-feature", "out", "get-string"}, from),
               std::vector<std::string>{"+0 04 set-feature 00 FF FF"});
-    EXPECT_EQ(f.system.wheelLinesSet, 1);
+    EXPECT_EQ(f.system.wheelLinesSet, wheelSetsBefore + 1);
     EXPECT_EQ(f.c.fadeLevel, 50);
 }
 

@@ -24,7 +24,7 @@ std::vector<uint8_t> block(std::initializer_list<std::pair<int, uint8_t>> bytes)
 bool countQualifies(ISettingsStore& store, const char* entry)
 {
     const int32_t count = store.readInt(kProfileSection, entry, static_cast<int32_t>(kFirstRunCountMark));
-    return count >= static_cast<int32_t>(kFirstRunCountMark);
+    return static_cast<uint32_t>(count) >= kFirstRunCountMark;
 }
 
 }  // namespace
@@ -32,10 +32,20 @@ bool countQualifies(ISettingsStore& store, const char* entry)
 const std::vector<DefaultProfile>& classicDefaultProfiles()
 {
     static const std::vector<DefaultProfile> profiles{
-        {"Desktop", block({{0, 0x07}, {1, 0x20}, {2, 0x01}, {3, 0x04}, {4, 0x02}, {5, 0x02}, {16, 0x20}, {17, 0x01}})},
-        {"CAD", block({{0, 0x07}, {1, 0x04}, {2, 0x01}, {3, 0xFB}, {4, 0x02}, {5, 0x02}, {16, 0x10}, {17, 0x01}})},
-        {"WEB", block({{0, 0x07}, {1, 0x04}, {2, 0x08}, {3, 0xFF}, {4, 0x10}, {5, 0x02}, {8, 0x3D}, {13, 0x04},
-                       {16, 0x10}, {17, 0x01}})},
+        {"Desktop",
+         block({{0, 0x07}, {1, 0x20}, {2, 0x01}, {3, 0x04}, {4, 0x02}, {5, 0x02}, {16, 0x20}, {17, 0x01}})},
+        {"CAD",
+         block({{0, 0x07}, {1, 0x04}, {2, 0x01}, {3, 0xFB}, {4, 0x02}, {5, 0x02}, {16, 0x10}, {17, 0x01}})},
+        {"WEB", block({{0, 0x07},
+                       {1, 0x04},
+                       {2, 0x08},
+                       {3, 0xFF},
+                       {4, 0x10},
+                       {5, 0x02},
+                       {8, 0x3D},
+                       {13, 0x04},
+                       {16, 0x10},
+                       {17, 0x01}})},
     };
     return profiles;
 }
@@ -44,10 +54,10 @@ const DefaultProfile& fDefaultProfile()
 {
     static const DefaultProfile profile{
         "Desktop",
-        block({{0, 0x07},  {1, 0x04},  {2, 0xFF},  {4, 0x08},  {5, 0xF9},  {6, 0x10},  {7, 0x20},  {8, 0xFF},
-               {9, 0x02},  {17, 0x01}, {18, 0x01}, {19, 0x06}, {20, 0x08}, {21, 0x71}, {22, 0xFF}, {23, 0xFF},
-               {24, 0xD2}, {33, 0x06}, {35, 0x06}, {39, 0x19}, {41, 0x19}, {49, 0x01}, {52, 0x01}, {55, 0x01},
-               {57, 0x01}}),
+        block({{0, 0x07},  {1, 0x04},  {2, 0xFF},  {4, 0x08},  {5, 0xF9},  {6, 0x10},  {7, 0x20},
+               {8, 0xFF},  {9, 0x02},  {17, 0x01}, {18, 0x01}, {19, 0x06}, {20, 0x08}, {21, 0x71},
+               {22, 0xFF}, {23, 0xFF}, {24, 0xD2}, {33, 0x06}, {35, 0x06}, {39, 0x19}, {41, 0x19},
+               {49, 0x01}, {52, 0x01}, {55, 0x01}, {57, 0x01}}),
     };
     return profile;
 }

@@ -1,22 +1,15 @@
 #include "app/main_controller.h"
 
 #include "device/reports.h"
+#include "texts/texts.h"
 
 namespace cvk {
 
 namespace {
 
-constexpr const char* kNoDeviceText = "No reprogrammable Corvane detected.";
-constexpr const char* kTooNewText = "Please dowload and install the latest version of CV Keys.";
-constexpr const char* kMultipleText = "Multiple reprogrammable Corvane detected.";
-constexpr const char* kDongleTip = "Corvane Wireless Dongle.";
 constexpr const char* kReadFailedText =
     "The configuration could not be read from the device. Unplug it, wait for 5 seconds, plug it in "
     "again and choose Refresh.";
-constexpr const char* kSwapCaption = "Switch primary and secondary buttons";
-constexpr const char* kSwapText =
-    "You have diffrent settings for the primary and secondary buttons. Do you want to use the same settings "
-    "as your computer?";
 
 constexpr int kEditControls[] = {2000, 2001, 2002, 2003, 2004, 2005, kCtlApply, 2006, kCtlProfileSelector,
                                  kCtlNewProfile, kCtlDeleteProfile, kCtlRenameProfile, kCtlHelp,
@@ -51,7 +44,19 @@ void CMainController::handleCommand(int command)
         break;
     case kCmdCancel: cancel(); break;
     case kCmdRestoreDefaults: restoreDefaultsCommand(); break;
+    case kCmdNewProfile: newProfile(); break;
+    case kCmdRenameProfile: renameProfile(); break;
+    case kCmdDeleteProfile: deleteProfile(); break;
+    case kCmdTrayOpen: view_.showWindow(); break;
+    case kCmdTrayExit:
+        closed = true;
+        view_.closeWindow();
+        break;
     default:
+        if (command >= kCmdTrayProfileFirst && command < kCmdTrayProfileFirst + 98) {
+            selectProfileByMenu(command - kCmdTrayProfileFirst);
+            break;
+        }
         if (command >= 1000 && command <= 1003)
             passThroughCommand(link, command);
         break;
@@ -121,18 +126,18 @@ void CMainController::updateStatusTexts()
     if (s.receiverPresent()) {
         w.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0], s.receiverId[1],
                                             s.receiverId[2], s.receiverId[3]);
-        setTrayTip(kDongleTip);
+        setTrayTip(text(8, "Corvane Wireless Dongle."));
     } else if (s.deviceCount <= 0) {
         setTitle("Corvane!");
-        setTrayTip(kNoDeviceText);
+        setTrayTip(text(8));
         w.hardwareVersionText.clear();
     } else if (s.deviceCount > 100) {
         setTitle("Corvane!");
-        setTrayTip(kTooNewText);
+        setTrayTip(text(9));
         w.hardwareVersionText.clear();
     } else if (s.deviceCount > 1) {
         setTitle("Corvane!");
-        setTrayTip(kMultipleText);
+        setTrayTip(text(10));
         w.hardwareVersionText.clear();
     } else {
         setTitle(s.windowTitle);
@@ -146,7 +151,7 @@ void CMainController::askSwappedButtons()
     const bool blockSwapped = (config.block[kPosPadFlags] & kPadSwappedButtons) != 0;
     if (blockSwapped == system_.buttonsSwapped())
         return;
-    if (view_.messageBox(kSwapCaption, kSwapText, MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
+    if (view_.messageBox(text(219), text(220), MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
         return;
     config.block[kPosPadFlags] ^= kPadSwappedButtons;
     view_.enableControl(kCtlApply, true);
@@ -181,10 +186,7 @@ void CMainController::commonEnd()
 
 void CMainController::errorEnding()
 {
-    view_.messageBox("Error occurred while saving changes",
-                     "An unexpected error occurred while saving the changes. Unplug your \"Corvane\", wait for 5 "
-                     "seconds, replug \"Corvane\" and retry the action.",
-                     MessageStyle::Error);
+    view_.messageBox(text(148), text(147), MessageStyle::Error);
     link.state.busy = false;
     view_.setTaskbarProgress(TaskbarProgress::None);
 }

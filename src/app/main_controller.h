@@ -7,12 +7,14 @@
 #include <optional>
 #include <fmt/format.h>
 #include <string>
+#include <vector>
 
 #include "app/view_port.h"
 #include "config/config_model.h"
 #include "device/device_link.h"
 #include "platform/settings_store.h"
 #include "platform/system_settings.h"
+#include "profiles/profile_store.h"
 
 namespace cvk {
 
@@ -23,6 +25,26 @@ enum Command : int {
     // kCmdRefresh = 1011 lives with the device link
     kCmdRead = 1016,
     kCmdRestoreDefaults = 57671,
+    kCmdNewProfile = 1030,
+    kCmdDeleteProfile = 1031,
+    kCmdRenameProfile = 1032,
+    kCmdTrayOpen = 20400,
+    kCmdTrayExit = 20401,
+    kCmdTrayProfileFirst = 20402,  // + n, n below 98
+    kCmdAbout = 1023,
+};
+
+// One line of the profile selector (sorted by name) or one item of the
+// notification-area menu (list order).
+struct SelectorLine {
+    std::string name;
+    ProfileHandle profile = nullptr;
+};
+struct TrayMenuItem {
+    int command = 0;  // 0: separator
+    std::string text;
+    bool checked = false;
+    bool isDefault = false;
 };
 
 // Bounds on what the device protocol would otherwise repeat forever.
@@ -50,6 +72,20 @@ public:
     void handleCommand(int command);
 
     void configurationRead();
+
+    // Profile commands.
+    void selectionChanged();
+    void newProfile();
+    void renameProfile();
+    void deleteProfile();
+    void selectProfileByMenu(int n);
+    // Selects the selector line showing `name` (exact, else first prefix
+    // ignoring case) and runs the selection change; false when none.
+    bool selectProfileByName(const std::string& name);
+    // The first profile equal to the working block; true when a byte had to
+    // change on the device (the caller then applies).
+    bool findMatchingProfile();
+    void rebuildMenu(bool keepSelector);
     // True when the block reached the device and was verified.
     bool writeSequence();
     void cancel();
@@ -74,6 +110,13 @@ public:
     std::string title;
     std::string helpDocument;
     int pictureId = 0;
+
+    CProfileList profiles;
+    ProfileHandle activeProfile = nullptr;
+    bool profilesChanged = false;
+    std::vector<SelectorLine> selector;  // sorted by name
+    int selectorCurrent = -1;
+    std::vector<TrayMenuItem> trayMenu;
 
 private:
     friend class TransferFlows;
@@ -100,11 +143,13 @@ private:
     bool writeRegisterFamily();
     void readFirmwareText();
 
-    // Profile store hooks: the list is loaded at every model set-up, matched
-    // against the block after a read and saved after a write.
+    // The profile list is loaded at every model set-up, matched against the
+    // block after a read and saved after a write.
     void loadProfiles();
-    bool matchProfile();
+    bool matchProfile() { return findMatchingProfile(); }
     void saveProfiles();
+    void selectLine(int line);
+    int desktopWidthPx();
 };
 
 }  // namespace cvk

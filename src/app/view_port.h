@@ -61,6 +61,8 @@ public:
     virtual void showWindow() {}
     virtual void closeWindow() {}
     virtual void repaint() {}
+    // The profile selector or the notification-area menu changed.
+    virtual void profilesChanged() {}
     // The busy picture over the device picture while a transfer runs.
     virtual void drawBusyPicture() {}
     // One frame (0..4) of the wake-up animation of the wireless receiver.

@@ -68,8 +68,8 @@ bool rowVisible(int row, const DeviceState& state, bool settingsViewOpen)
 int knobX(int row, const ConfigModel& model)
 {
     if (row == kRowCursorSpeed) {
-        const int steps = std::clamp<int>(model.block[kPosCursorSpeed], kCursorSpeedMin, kCursorSpeedMax) -
-                          kCursorSpeedMin;
+        const int steps =
+            std::clamp<int>(model.block[kPosCursorSpeed], kCursorSpeedMin, kCursorSpeedMax) - kCursorSpeedMin;
         // Rounded to the nearest pixel, the inverse of the drop's rounding.
         return kTrackLeft + (steps * kSpeedTrackWidth * 2 + 6) / 12;
     }

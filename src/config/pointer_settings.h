@@ -39,9 +39,9 @@ inline constexpr int kCursorSpeedMax = 11;
 inline constexpr uint32_t kPointerSettingsFirmware = 0x31A;
 
 struct SliderRowInfo {
-    int position;         // block position the row stores
-    const char* title;    // built-in English title
-    int titleTextId;      // language-table id of the title, -1 when not translated
+    int position;       // block position the row stores
+    const char* title;  // built-in English title
+    int titleTextId;    // language-table id of the title, -1 when not translated
 };
 
 // Row 0..3; rows outside that range give row 0.

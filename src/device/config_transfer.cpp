@@ -7,6 +7,7 @@
 #include "app/main_controller.h"
 #include "device/reports.h"
 #include "profiles/device_copy.h"
+#include "texts/texts.h"
 
 namespace cvk {
 
@@ -15,7 +16,6 @@ namespace {
 constexpr uint8_t kSig1 = 0x0E, kSig2 = 0x1C, kSig3 = 0x39;
 constexpr int kFirstBlockAddress = 32;
 constexpr int kWakePauseMs = 100;
-constexpr const char* kWakePrompt = "Move the mouse pad up and down.";
 
 int wakeFrame(int k) { return ((k / 4) + 1) % 5; }
 
@@ -75,7 +75,7 @@ CMainController::LoopEnd CMainController::fetchWakeLoop(CHidChannel& channel)
             return LoopEnd::Done;
         // Byte 1 = 0 means the link is still building up: no prompt then.
         if (!(answered && reply[1] == 0) && k > 10)
-            view_.drawWakePrompt(kWakePrompt, (k & 4) != 0);
+            view_.drawWakePrompt(text(221), (k & 4) != 0);
         request[1] = 0;
         link.clock.sleepMs(kWakePauseMs);
         transferMark = kTransferMarkRunning;
@@ -105,7 +105,7 @@ CMainController::LoopEnd CMainController::storeWakeLoop(CHidChannel& channel)
             break;
         }
         if (k > 10)
-            view_.drawWakePrompt(kWakePrompt, (k & 4) != 0);
+            view_.drawWakePrompt(text(221), (k & 4) != 0);
         request[1] = 0;
         link.clock.sleepMs(kWakePauseMs);
         transferMark = kTransferMarkRunning;

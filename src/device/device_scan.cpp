@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fmt/format.h>
 
+#include "texts/texts.h"
+
 namespace cvk {
 
 namespace {
@@ -12,7 +14,7 @@ constexpr uint32_t kTooNewVersion = 0x400;  // low 12 bits of the release number
 
 std::string hardwareVersionText(int modelCode, uint32_t version)
 {
-    return "Corvane hardware version" + versionSuffix(modelCode, version);
+    return "Corvane " + text(7) + versionSuffix(modelCode, version);
 }
 
 bool isCandidate(const HidInterfaceInfo& e)

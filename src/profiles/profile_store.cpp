@@ -72,7 +72,8 @@ CProfileList::iterator findProfile(CProfileList& list, ProfileHandle profile)
 {
     if (!profile)
         return list.end();
-    return std::find_if(list.begin(), list.end(), [profile](const CProfileClass& p) { return &p == profile; });
+    return std::find_if(list.begin(), list.end(),
+                        [profile](const CProfileClass& p) { return &p == profile; });
 }
 
 std::string profileKey(int index) { return fmt::format("Profile{:02d}", index); }
@@ -81,8 +82,8 @@ void copyWorkingInto(CProfileClass& profile, const ConfigModel& working)
 {
     std::copy_n(working.block.begin(), kProfileConfigSize, profile.configuration.begin());
     profile.signatureText = working.signatureText;
-    const auto modifiers = std::copy(working.strokeUsages.begin(), working.strokeUsages.end(),
-                                     profile.signature.begin());
+    const auto modifiers =
+        std::copy(working.strokeUsages.begin(), working.strokeUsages.end(), profile.signature.begin());
     std::copy(working.strokeModifiers.begin(), working.strokeModifiers.end(), modifiers);
 }
 
@@ -123,10 +124,12 @@ bool saveProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int 
         return false;
     const std::string key = profileKey(index);
     bool written = store.writeText(key, nameEntry(listF), profile.name);
-    written = store.writeBytes(key, dataEntry(listF), {profile.configuration.begin(), profile.configuration.end()}) &&
+    written = store.writeBytes(key, dataEntry(listF),
+                               {profile.configuration.begin(), profile.configuration.end()}) &&
               written;
-    written = store.writeBytes(key, kProfileSignature, {profile.signature.begin(), profile.signature.end()}) &&
-              written;
+    written =
+        store.writeBytes(key, kProfileSignature, {profile.signature.begin(), profile.signature.end()}) &&
+        written;
     written = store.writeBytes(key, kProfileSignatureText, utf16Bytes(profile.signatureText)) && written;
     if (!written)
         return false;

@@ -502,12 +502,21 @@ std::string currentLocaleName()
     return name;
 }
 
+bool validLanguageCode(std::string_view code)
+{
+    return !code.empty() && code.size() <= 8 &&
+           std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+}
+
 std::string settleLanguage(ISettingsStore& store, std::string_view localeName,
                            const std::function<std::string(const std::string&)>& askLanguage)
 {
     std::string code = store.readText(kLanguageSection, kLanguageEntry, "");
-    if (!code.empty())
+    // The code becomes part of a file name: anything but a few letters is
+    // damage and is chosen again.
+    if (validLanguageCode(code))
         return code;
+    code.clear();
     if (const auto fromLocale = languageFromLocale(localeName))
         code = *fromLocale;
     else if (askLanguage)

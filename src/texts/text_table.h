@@ -103,6 +103,9 @@ std::optional<std::string> languageFromLocale(std::string_view localeName);
 // names the language.
 std::string currentLocaleName();
 
+// A language code is one to eight letters ("EN", "SE"); it names a file.
+bool validLanguageCode(std::string_view code);
+
 // Start-up choice of the language: the stored code when there is one;
 // otherwise the locale's language, or else the user's answer to
 // askLanguage(preset "EN") (an empty answer or no dialog gives "EN"); a
