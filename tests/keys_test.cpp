@@ -29,6 +29,12 @@ IKeyboardLayout& layout(const std::string& spec)
     return *entry;
 }
 
+}  // namespace
+
+void PrintTo(const KeyLabels& l, std::ostream* os) { *os << '{' << l.plain << '|' << l.shift << '|' << l.ctrlAlt << '}'; }
+
+namespace {
+
 // ---- Key table ----
 
 TEST(KeyTable, LayoutKeysReachTheSameUsageThroughBothScanCodeTables)
@@ -300,7 +306,7 @@ TEST(KeyNames, DrawnLabelsDropThePlainLetterBesideItsCapital)
     };
     const Case cases[] = {
         {"us", 0x04, {"", "A", ""}},
-        {"se", 0x33, {"", "\u00d6", ""}},
+        {"se", 0x33, {"", "\u00d6", "\u00f8"}},
         {"se", 0x1F, {"2", "\"", "@"}},
         {"se", 0x24, {"7", "/", "{"}},
         {"fr", 0x1E, {"&&", "1", "\u00b9"}},

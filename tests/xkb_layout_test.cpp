@@ -17,6 +17,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+}  // namespace
+
+void PrintTo(const KeyStroke& k, std::ostream* os) { *os << std::hex << k.scanCode << '/' << k.shiftState; }
+
+namespace {
+
 TEST(XkbLayout, UnknownLayoutIsRefused)
 {
     EXPECT_EQ(makeXkbLayout("no-such-layout"), nullptr);

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/corvane_app.h"
 #include "app/main_controller.h"
 #include "cli/cli_view.h"
 #include "cli/udev_rule.h"
@@ -13,6 +14,7 @@
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
 #include "sim/sim.h"
+#include "texts/texts.h"
 
 namespace cvk {
 
@@ -36,6 +38,9 @@ std::string cliUsage()
            "                              user's settings (':memory:' keeps them in memory only)\n"
            "  --desktop-width PIXELS      the desktop width the configuration rules see (default 1920)\n"
            "  --swapped-buttons           the system has primary and secondary buttons swapped\n"
+           "  --language CODE             use this interface language (Language.CODE) for this run\n"
+           "  --language-dir DIR          where Language.CODE files are looked up (default: the\n"
+           "                              current directory)\n"
            "\n"
            "Steps (each one argument; quote steps with spaces):\n"
            "  list                  scan for devices and print what was found\n"
@@ -48,7 +53,14 @@ std::string cliUsage()
            "  answer yes|no         the answer to the next question\n"
            "  pump N hide|command C|unplug PID\n"
            "                        what the window receives at the N-th wait of the next transfers\n"
-           "  show block|reference|state|store\n";
+           "  show block|reference|state|store|profiles|tray\n"
+           "  select-profile NAME   select the profile in the profile list\n"
+           "  profile-name NAME|cancel\n"
+           "                        the answer to the next profile name dialog\n"
+           "  command C             the window's command C (1030 New, 1031 Delete, 1032 Rename\n"
+           "                        Profile, ...)\n"
+           "  tray N                choose the N-th profile (from 0) of the notification-area menu\n"
+           "  text ID               print the interface text ID\n";
 }
 
 namespace {
@@ -95,7 +107,8 @@ public:
             if (a == "--help" || a == "-h") {
                 out_ << cliUsage();
                 return 0;
-            } else if (a == "--simulate" || a == "--trace" || a == "--settings" || a == "--desktop-width") {
+            } else if (a == "--simulate" || a == "--trace" || a == "--settings" || a == "--desktop-width" ||
+                       a == "--language" || a == "--language-dir") {
                 const std::string* v = value(a.c_str());
                 if (!v)
                     return 2;
@@ -105,6 +118,14 @@ public:
                     trace_ = *v;
                 else if (a == "--settings")
                     settingsPath_ = *v;
+                else if (a == "--language") {
+                    if (!validLanguageCode(*v)) {
+                        err_ << "cvkeys-cli: --language takes a code of one to eight letters, such as EN\n";
+                        return 2;
+                    }
+                    startOptions_.language = *v;
+                } else if (a == "--language-dir")
+                    startOptions_.languageDir = *v;
                 else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
                     err_ << "cvkeys-cli: --desktop-width needs a positive number of pixels\n";
                     return 2;
@@ -171,6 +192,7 @@ private:
             store_ = makeFileSettingsStore(settingsPath_);
         else
             store_ = makeUserSettingsStore("cvkeys");
+        app_.startUp(*store_, startOptions_, [this](const std::string& preset) { return view_.askLanguage(preset); });
         system_.swapped = swapped_;
         system_.screens = {{0, 0, desktopWidth_, 1080}};
         controller_ = std::make_unique<CMainController>(MainPorts{*bus_, *clock_, view_, *store_, system_});
@@ -214,6 +236,46 @@ private:
                 runCommand(s.command);
                 return 0;
             }
+        }
+        if (verb == "text") {
+            int id = 0;
+            if (!parseInt(rest, id))
+                return usageError("text takes a text id");
+            // The text table comes with the start-up, which needs the settings.
+            if (!ensureController())
+                return 2;
+            out_ << text(id) << "\n";
+            return 0;
+        }
+        if (verb == "profile-name") {
+            if (rest.empty())
+                return usageError("profile-name takes a name or cancel");
+            view_.nextProfileName = rest == "cancel" ? std::optional<std::string>() : std::optional<std::string>(rest);
+            return 0;
+        }
+        if (verb == "select-profile" || verb == "command" || verb == "tray") {
+            int number = 0;
+            if (verb != "select-profile" && !parseInt(rest, number))
+                return usageError(verb + " takes a number");
+            if (rest.empty())
+                return usageError("select-profile takes a profile name");
+            if (!ensureController())
+                return 2;
+            if (verb == "select-profile") {
+                if (!controller_->selectProfileByName(rest)) {
+                    err_ << "cvkeys-cli: no profile named '" << rest << "'\n";
+                    return 1;
+                }
+            } else if (verb == "tray") {
+                if (!profileAt(controller_->profiles, number)) {
+                    err_ << "cvkeys-cli: the menu has no profile " << number << "\n";
+                    return 1;
+                }
+                runCommand(kCmdTrayProfileFirst + number);
+            } else {
+                runCommand(number);
+            }
+            return 0;
         }
         if (verb == "list" && rest.empty())
             return ensureController() ? list() : 2;
@@ -293,8 +355,9 @@ private:
 
     int show(const std::string& what)
     {
-        if (what != "block" && what != "reference" && what != "state" && what != "store")
-            return usageError("show block|reference|state|store");
+        if (what != "block" && what != "reference" && what != "state" && what != "store" && what != "profiles" &&
+            what != "tray")
+            return usageError("show block|reference|state|store|profiles|tray");
         if (!ensureController())
             return 2;
         const CMainController& c = *controller_;
@@ -303,6 +366,17 @@ private:
             out_ << hexLines(bytes.data(), c.config.exchangedLength);
         } else if (what == "state") {
             showState();
+        } else if (what == "profiles") {
+            showProfiles();
+        } else if (what == "tray") {
+            for (const TrayMenuItem& item : c.trayMenu) {
+                if (item.command == 0) {
+                    out_ << "  ----\n";
+                    continue;
+                }
+                out_ << "  " << item.command << " " << item.text << (item.checked ? " [x]" : "")
+                     << (item.isDefault ? " (default)" : "") << "\n";
+            }
         } else {
             for (const SettingEntry& e : store_->all()) {
                 out_ << "[" << e.section << "] " << e.entry;
@@ -317,6 +391,21 @@ private:
             }
         }
         return 0;
+    }
+
+    void showProfiles()
+    {
+        const CMainController& c = *controller_;
+        out_ << "profiles" << (usesProfileListF(c.link.state.modelCode) ? " (F list)" : "") << ":\n";
+        int n = 0;
+        for (const CProfileClass& p : c.profiles) {
+            out_ << fmt::format("  {} \"{}\"", n++, p.name) << (p.modified ? " modified" : "")
+                 << (&p == c.activeProfile ? " active" : "") << "\n";
+        }
+        out_ << "selector:\n";
+        for (size_t i = 0; i < c.selector.size(); ++i)
+            out_ << "  \"" << c.selector[i].name << "\"" << (static_cast<int>(i) == c.selectorCurrent ? " *" : "")
+                 << "\n";
     }
 
     void showState()
@@ -357,11 +446,11 @@ private:
         const DeviceState& s = controller_->link.state;
         out_ << "devices: " << s.deviceCount << "\n";
         if (s.deviceCount >= 100)
-            out_ << "status: Please dowload and install the latest version of CV Keys.\n";
+            out_ << "status: " << text(9) << "\n";
         else if (s.deviceCount > 1)
-            out_ << "status: Multiple reprogrammable Corvane detected.\n";
+            out_ << "status: " << text(10) << "\n";
         else if (s.deviceCount <= 0 && !s.receiverPresent())
-            out_ << "status: No reprogrammable Corvane detected.\n";
+            out_ << "status: " << text(8) << "\n";
         if (s.deviceCount == 1) {
             std::string version = s.hardwareVersionText;
             while (!version.empty() && (version.back() == '\n' || version.back() == '\r'))
@@ -394,8 +483,10 @@ private:
     int desktopWidth_ = 1920;
     bool swapped_ = false;
 
+    StartOptions startOptions_;
     CliView view_;
     FixedSystemSettings system_;
+    CCorvaneApp app_;
     std::unique_ptr<IClock> clock_;
     std::unique_ptr<sim::SimBus> simBus_;
     std::unique_ptr<IHidBus> systemBus_;

@@ -16,6 +16,24 @@ MessageAnswer CliView::messageBox(const std::string& caption, const std::string&
     return answer;
 }
 
+std::optional<std::string> CliView::askProfileName(const std::string& current)
+{
+    std::optional<std::string> answer;
+    if (nextProfileName) {
+        answer = *nextProfileName;
+        nextProfileName.reset();
+    }
+    out_ << "dialog \"" << (current.empty() ? "New Profile" : "Rename Profile") << "\" \"" << current << "\" -> "
+         << (answer ? "\"" + *answer + "\"" : std::string("cancel")) << "\n";
+    return answer;
+}
+
+std::string CliView::askLanguage(const std::string& preset)
+{
+    out_ << "dialog \"Select Default Language\" -> " << preset << "\n";
+    return preset;
+}
+
 PumpResult CliView::pump()
 {
     ++pumpCalls_;

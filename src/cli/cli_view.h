@@ -35,6 +35,11 @@ public:
     void setTaskbarProgress(TaskbarProgress p) override { progress = p; }
     void flash() override { ++flashes; }
     void messageBeep() override { ++messageBeeps; }
+    std::optional<std::string> askProfileName(const std::string& current) override;
+    std::string askLanguage(const std::string& preset) override;
+
+    // The answer to the next profile name dialog; nullopt cancels it.
+    std::optional<std::optional<std::string>> nextProfileName;
 
     // The answer to the next message box (one-shot).
     std::optional<MessageAnswer> nextAnswer;

@@ -167,6 +167,39 @@ std::u16string signatureString(const ConfigModel& model)
     return {t.begin(), std::find(t.begin(), t.end(), u'\0')};
 }
 
+std::u16string utf16FromUtf8(std::string_view text)
+{
+    constexpr char32_t kReplacement = 0xFFFD;
+    std::u16string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+        if (extra < 0 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) {
+            appendUtf16(out, kReplacement);
+            ++i;
+            continue;
+        }
+        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + k]);
+            valid = valid && (b & 0xC0) == 0x80;
+            c = (c << 6) | (b & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are malformed.
+        constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        if (!valid || c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            appendUtf16(out, kReplacement);
+            ++i;
+            continue;
+        }
+        appendUtf16(out, c);
+        i += extra + 1;
+    }
+    return out;
+}
+
 SignatureDialogModel::SignatureDialogModel(std::string captionBase, std::u16string_view text)
     : captionBase_(std::move(captionBase)), caption_(captionBase_)
 {

@@ -82,6 +82,9 @@ void rebuildSignatureText(ConfigModel& model, IKeyboardLayout& layout);
 
 // The model's signature text up to its terminator.
 std::u16string signatureString(const ConfigModel& model);
+// Text given as UTF-8 (a command line, a test) as the UTF-16 the signature
+// is kept in; a malformed sequence becomes U+FFFD.
+std::u16string utf16FromUtf8(std::string_view text);
 
 // The signature dialog without its window: caption and edit limit follow
 // the text. Opening does not convert: the caption shows only its base until

@@ -158,7 +158,8 @@ void CMainController::newProfile()
     SelectorLine line{record.name, added};
     auto at = std::upper_bound(selector.begin(), selector.end(), line,
                                [](const SelectorLine& a, const SelectorLine& b) { return lessIgnoringCase(a.name, b.name); });
-    selectorCurrent = static_cast<int>(selector.insert(at, line) - selector.begin());
+    const auto inserted = selector.insert(at, line);
+    selectorCurrent = static_cast<int>(inserted - selector.begin());
     rebuildMenu(true);
     selectionChanged();
 }

@@ -150,10 +150,12 @@ std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
             const xkb_mod_mask_t shiftMods = (s & kShiftStateShift) ? shift : 0;
             char32_t c = 0;
             if ((s & kShiftStateAltGr) == kShiftStateAltGr) {
-                // Alt Gr only counts where it selects another level of the key.
+                // Alt Gr only counts where it selects another level that
+                // types something else (the keypad keys keep their symbol).
                 if (hasAltGr) {
                     const auto [withAltGr, level] = charAt(key, altGr | shiftMods);
-                    if (level != charAt(key, shiftMods).second)
+                    const auto [without, baseLevel] = charAt(key, shiftMods);
+                    if (level != baseLevel && withAltGr != without)
                         c = withAltGr;
                 }
             } else {
@@ -165,6 +167,9 @@ std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
         }
     }
 
+    // Ctrl+Enter types a line feed, as Windows layouts have it (xkb gives a
+    // carriage return there); it is the stroke for a line feed before Ctrl+J.
+    t.strokes.emplace(U'\n', KeyStroke{kScanEnter, kShiftStateCtrl});
     auto collect = [&](size_t from, size_t to) {
         for (int s : kSearchStates)
             for (size_t k = from; k < to; ++k)
@@ -173,14 +178,27 @@ std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
     };
     collect(0, kMainBlockKeys);
     collect(kMainBlockKeys, kScanKeys.size());
-    // Ctrl+Enter types a line feed, as Windows layouts have it; xkb gives a
-    // carriage return there.
-    t.strokes.try_emplace(U'\n', KeyStroke{kScanEnter, kShiftStateCtrl});
     return t;
 }
 
+// Row in kScanKeys of the scan codes without prefix, -1 for none; reading
+// a signature back asks for 254 keys in a row.
+constexpr int kPlainScanCodes = 0x59;
+constexpr auto kPlainKeyRows = [] {
+    std::array<int8_t, kPlainScanCodes> rows{};
+    rows.fill(-1);
+    for (size_t k = 0; k < kScanKeys.size(); ++k)
+        if (kScanKeys[k].scanCode < kPlainScanCodes)
+            rows[kScanKeys[k].scanCode] = static_cast<int8_t>(k);
+    return rows;
+}();
+
 std::optional<size_t> keyIndex(int scanCode)
 {
+    if (scanCode >= 0 && scanCode < kPlainScanCodes) {
+        const int row = kPlainKeyRows[scanCode];
+        return row < 0 ? std::nullopt : std::optional<size_t>(row);
+    }
     for (size_t k = 0; k < kScanKeys.size(); ++k)
         if (kScanKeys[k].scanCode == scanCode)
             return k;
