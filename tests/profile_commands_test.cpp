@@ -18,7 +18,7 @@ public:
     MessageAnswer messageBox(const std::string& caption, const std::string& text, MessageStyle style) override
     {
         messages.push_back(caption + ": " + text);
-        if (style != MessageStyle::YesNoQuestion)
+        if (!isQuestion(style))
             return MessageAnswer::Ok;
         return yes ? MessageAnswer::Yes : MessageAnswer::No;
     }

@@ -198,3 +198,20 @@ TEST(StrokesSignatureDialog, LongStoredTextRaisesTheInitialLimit)
 
 }  // namespace
 }  // namespace cvk
+
+namespace cvk {
+namespace {
+
+TEST(StrokesUtf8, CommandLineTextBecomesUtf16)
+{
+    EXPECT_EQ(utf16FromUtf8("Ab\r\n"), u"Ab\r\n");
+    EXPECT_EQ(utf16FromUtf8("\xc3\xa5@\xe2\x82\xac\xf0\x9f\x98\x80"), u"\u00e5@\u20ac\U0001F600");
+    // Truncated, stray continuation, overlong and surrogate sequences.
+    EXPECT_EQ(utf16FromUtf8("a\xc3"), u"a\uFFFD");
+    EXPECT_EQ(utf16FromUtf8("\x80z"), u"\uFFFDz");
+    EXPECT_EQ(utf16FromUtf8("\xc0\xafz"), u"\uFFFD\uFFFDz");
+    EXPECT_EQ(utf16FromUtf8("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD");
+}
+
+}  // namespace
+}  // namespace cvk

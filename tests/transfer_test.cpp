@@ -18,7 +18,7 @@ public:
     MessageAnswer messageBox(const std::string& caption, const std::string&, MessageStyle style) override
     {
         messages.push_back(caption);
-        if (style != MessageStyle::YesNoQuestion)
+        if (!isQuestion(style))
             return MessageAnswer::Ok;
         return answerYes ? MessageAnswer::Yes : MessageAnswer::No;
     }

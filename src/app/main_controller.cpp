@@ -20,7 +20,11 @@ constexpr int kProfileControls[] = {1034, kCtlProfileSelector, kCtlNewProfile, k
 }  // namespace
 
 CMainController::CMainController(const MainPorts& ports)
-    : link(ports.bus, ports.clock, ports.view), view_(ports.view), store_(ports.store), system_(ports.system)
+    : link(ports.bus, ports.clock, ports.view),
+      view_(ports.view),
+      store_(ports.store),
+      system_(ports.system),
+      layout_(ports.layout)
 {
     wheelLines = system_.wheelScrollLines();
 }
@@ -33,6 +37,33 @@ void CMainController::start()
 
 void CMainController::handleCommand(int command)
 {
+    if (command == kCmdTrayExit) {
+        closed = true;
+        view_.closeWindow();
+        return;
+    }
+    if (command == kCmdTrayOpen) {
+        view_.showWindow();
+        return;
+    }
+    if (command == kCtlSettingsSwitch) {
+        settingsViewOpen = !settingsViewOpen;
+        view_.repaint();
+    } else if (command >= 1000 && command <= 1003) {
+        passThroughCommand(link, command);
+    } else if (command >= kCmdTrayProfileFirst && command < kCmdTrayProfileFirst + 98) {
+        selectProfileByMenu(command - kCmdTrayProfileFirst);
+        return;
+    }
+    if (config.currentButton >= 0 && command != kCmdRefresh) {
+        if (link.state.noDevice()) {
+            view_.messageBox("", text(237), MessageStyle::Warning);
+            config.currentButton = -1;
+            return;
+        }
+        if (functionCommand(command))
+            return;
+    }
     switch (command) {
     case kCmdRefresh:
     case kCmdRead: configurationRead(); break;
@@ -47,19 +78,7 @@ void CMainController::handleCommand(int command)
     case kCmdNewProfile: newProfile(); break;
     case kCmdRenameProfile: renameProfile(); break;
     case kCmdDeleteProfile: deleteProfile(); break;
-    case kCmdTrayOpen: view_.showWindow(); break;
-    case kCmdTrayExit:
-        closed = true;
-        view_.closeWindow();
-        break;
-    default:
-        if (command >= kCmdTrayProfileFirst && command < kCmdTrayProfileFirst + 98) {
-            selectProfileByMenu(command - kCmdTrayProfileFirst);
-            break;
-        }
-        if (command >= 1000 && command <= 1003)
-            passThroughCommand(link, command);
-        break;
+    default: break;
     }
 }
 

@@ -54,12 +54,17 @@ inline constexpr int kWakeAttempts = 100;                // about 10 s with the 
 inline constexpr int kStoreTailAttempts = 100;
 inline constexpr int kTransferMarkRunning = 3000;
 
+class IKeyboardLayout;
+
 struct MainPorts {
     IHidBus& bus;
     IClock& clock;
     IViewPort& view;
     ISettingsStore& store;
     ISystemSettings& system;
+    // Turns signature text into key strokes and back; without it the
+    // signature cannot be edited.
+    IKeyboardLayout* layout = nullptr;
 };
 
 class CMainController {
@@ -89,6 +94,11 @@ public:
     // True when the block reached the device and was verified.
     bool writeSequence();
     void cancel();
+    // A function command from a button's menu (the current button is the
+    // one whose menu was open). False when the command is not one.
+    bool functionCommand(int command);
+    // At least one Click/Select must remain: asks and refuses otherwise.
+    bool clickSelectAllowed(uint8_t code, int n);
 
     DeviceLink link;
     ConfigModel config;
@@ -103,6 +113,7 @@ public:
     bool wirelessPicture = false;  // device present and wireless family or Brill
     bool readFailed = false;     // the last read ended early: the block is not the device's
     bool closed = false;
+    bool settingsViewOpen = false;  // the hidden check box 3 switching the settings panel
     std::string hardwareKey;
     std::string serialText;
     std::string firmwareText;
@@ -123,6 +134,10 @@ private:
     IViewPort& view_;
     ISettingsStore& store_;
     ISystemSettings& system_;
+    IKeyboardLayout* layout_;
+
+    void commonTail(uint8_t code, int n);
+    bool confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question);
 
     void modelSetup();
     void setTitle(const std::string& text);

@@ -8,8 +8,9 @@
 
 namespace cvk {
 
-enum class MessageStyle { Information, Error, YesNoQuestion };
+enum class MessageStyle { Information, Warning, Error, YesNoQuestion, YesNoStop };
 enum class MessageAnswer { Ok, Yes, No };
+inline bool isQuestion(MessageStyle s) { return s == MessageStyle::YesNoQuestion || s == MessageStyle::YesNoStop; }
 enum class TaskbarProgress { None, Indeterminate };
 
 // What arrived while the window processed its pending events.
@@ -50,7 +51,7 @@ public:
     {
         (void)caption;
         (void)text;
-        return style == MessageStyle::YesNoQuestion ? MessageAnswer::Yes : MessageAnswer::Ok;
+        return isQuestion(style) ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
     virtual void setTitle(const std::string&) {}
     virtual void setControlText(int /*control*/, const std::string&) {}

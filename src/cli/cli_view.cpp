@@ -4,10 +4,10 @@ namespace cvk {
 
 MessageAnswer CliView::messageBox(const std::string& caption, const std::string& text, MessageStyle style)
 {
-    MessageAnswer answer = style == MessageStyle::YesNoQuestion ? MessageAnswer::Yes : MessageAnswer::Ok;
+    MessageAnswer answer = isQuestion(style) ? MessageAnswer::Yes : MessageAnswer::Ok;
     if (nextAnswer) {
         // A Yes/No answer given for an OK box still dismisses it.
-        if (style == MessageStyle::YesNoQuestion)
+        if (isQuestion(style))
             answer = *nextAnswer;
         nextAnswer.reset();
     }

@@ -6,6 +6,7 @@
 
 #include "app/main_controller.h"
 #include "device/reports.h"
+#include "keys/strokes.h"
 #include "profiles/device_copy.h"
 #include "texts/texts.h"
 
@@ -204,7 +205,8 @@ void CMainController::configurationRead()
                         readFailed = !readBlockOverChannel(channel);
                     }
                     if (!readFailed && hasTextAreas(s.modelCode)) {
-                        signatureRead(channel, config.strokeUsages, config.strokeModifiers);
+                        if (signatureRead(channel, config.strokeUsages, config.strokeModifiers) && layout_)
+                            rebuildSignatureText(config, *layout_);
                         if (!hardwareKey.empty() && !hasDeviceCopy(store_, hardwareKey))
                             saveDeviceCopy(store_, hardwareKey, config);
                     }

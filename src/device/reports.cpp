@@ -90,16 +90,16 @@ void signatureWrite(CHidChannel& channel, const std::array<uint8_t, 256>& usages
     }
 }
 
-void signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers)
+bool signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers)
 {
     usages.fill(0);
     modifiers.fill(0);
     Report8 reply{};
     channel.sendWithRetry(Report8{0xA0, kSig1, kSig2, kSig3, 0, 0x3F});
     if (!channel.readReport(reply))
-        return;
-    for (const auto& [part, area] : {std::pair{uint8_t{2}, &usages}, std::pair{uint8_t{3}, &modifiers}}) {
-        for (int offset = 0; offset < 256; offset += 6) {
+        return false;
+    for (int offset = 0; offset < 256; offset += 6) {
+        for (const auto& [part, area] : {std::pair{uint8_t{2}, &usages}, std::pair{uint8_t{3}, &modifiers}}) {
             channel.sendWithRetry(Report8{0xA0, kSig1, kSig2, kSig3, part, static_cast<uint8_t>(offset)});
             if (!channel.readReport(reply))
                 continue;
@@ -108,6 +108,7 @@ void signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::
                 (*area)[offset + i] = reply[2 + i];
         }
     }
+    return true;
 }
 
 }  // namespace cvk

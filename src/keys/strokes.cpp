@@ -175,7 +175,7 @@ std::u16string utf16FromUtf8(std::string_view text)
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) {
+        if (extra < 0 || i + extra >= text.size()) {
             appendUtf16(out, kReplacement);
             ++i;
             continue;

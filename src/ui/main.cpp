@@ -87,7 +87,7 @@ public:
                                   cvk::MessageStyle style) override
     {
         const QString c = QString::fromStdString(caption), t = QString::fromStdString(text);
-        if (style == cvk::MessageStyle::YesNoQuestion)
+        if (cvk::isQuestion(style))
             return QMessageBox::question(this, c, t) == QMessageBox::Yes ? cvk::MessageAnswer::Yes
                                                                          : cvk::MessageAnswer::No;
         if (style == cvk::MessageStyle::Error)

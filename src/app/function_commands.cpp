@@ -1,0 +1,167 @@
+// What a choice in a button's function menu does to the configuration
+// block: the new function code, the rules every assignment obeys, and the
+// dialogs for key combinations and texts.
+
+#include "app/main_controller.h"
+#include "config/catalogue.h"
+#include "keys/strokes.h"
+#include "texts/texts.h"
+
+namespace cvk {
+
+namespace {
+
+constexpr const char* kSnippetQuestion =
+    "Only one button can be assigned to snippet function. If you proceed, the text will be overwritten. Do you "
+    "want to continue?";
+constexpr const char* kSnippetCaption = "Another button is programmed with the this function.";
+
+}  // namespace
+
+bool CMainController::clickSelectAllowed(uint8_t code, int n)
+{
+    if (code == kFnClick)
+        return true;
+    const uint8_t pad = config.block[kPosPadFlags];
+    if ((pad & 1) && (n != 0 || (code & 1)))
+        return true;
+    const int buttons = buttonCount(link.state.modelCode);
+    for (int b = 1; b <= buttons; ++b)
+        if (b != n && config.block[b] == kFnClick)
+            return true;
+    view_.messageBox("Corvane", text(11) + "\r\n" + text(12), MessageStyle::Error);
+    return false;
+}
+
+void CMainController::commonTail(uint8_t code, int n)
+{
+    if (!clickSelectAllowed(code, n))
+        return;
+    setByte(link, config, n, code);
+    if (code <= kFnCruiseDown && n >= 1) {
+        setByte(link, config, keyLowPosition(link.state.modelCode, n), 0);
+        setByte(link, config, keyHighPosition(link.state.modelCode, n), 0);
+    }
+    view_.repaint();
+}
+
+// Only one button may hold a signature, and only one a snippet: the user is
+// asked once for every other button holding it.
+bool CMainController::confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question)
+{
+    const int buttons = buttonCount(link.state.modelCode);
+    for (int b = 1; b <= buttons; ++b) {
+        if (b == n || config.block[b] != code)
+            continue;
+        if (view_.messageBox(caption, question, MessageStyle::YesNoStop) != MessageAnswer::Yes)
+            return false;
+    }
+    return true;
+}
+
+bool CMainController::functionCommand(int command)
+{
+    const int n = config.currentButton;
+    const int model = link.state.modelCode;
+    const uint8_t pad = config.block[kPosPadFlags];
+    auto setting = [&](int position, int value) { setByte(link, config, position, static_cast<uint8_t>(value)); };
+    auto keyWord = [&](uint16_t word) {
+        setting(keyLowPosition(model, n), word & 0xFF);
+        setting(keyHighPosition(model, n), word >> 8);
+    };
+
+    std::optional<uint8_t> code;
+    bool handled = true;
+    if (command >= kCmdClick && command <= kCmdCruiseDown) {
+        code = static_cast<uint8_t>(1 << (command - kCmdClick));
+    } else if (command >= kCmdMultimediaFirst && command < kCmdMultimediaFirst + 23) {
+        keyWord(multimediaRow(command - kCmdMultimediaFirst).usage);
+        code = kFnMultimedia;
+    } else if (command >= kCmdPresetFirst && command < kCmdPresetFirst + 64) {
+        keyWord(presetKeyWord(command - kCmdPresetFirst));
+        code = kFnKeyboard;
+    } else if (command >= kCmdSnippetFirst && command < kCmdSnippetFirst + 10) {
+        if (!confirmUnique(kFnTextSnippet, n, text(226, kSnippetCaption), text(225, kSnippetQuestion)))
+            return true;  // the current button stays
+        const SnippetPreset& preset = snippetPreset(command - kCmdSnippetFirst);
+        config.textPending = true;
+        config.snippetText.fill(0);
+        for (size_t i = 0; preset.text[i] && i + 1 < config.snippetText.size(); ++i)
+            config.snippetText[i] = static_cast<char16_t>(static_cast<unsigned char>(preset.text[i]));
+        std::copy(preset.strokes.begin(), preset.strokes.end(), config.block.begin() + kPosSnippetStrokes);
+        code = kFnTextSnippet;
+    } else {
+        switch (command) {
+        case kCmdPadClick: code = static_cast<uint8_t>(pad ^ 1); break;
+        case kCmdPadBrowse: code = static_cast<uint8_t>(pad ^ 2); break;
+        // Switching edge scroll off also switches Browse Back/Forward off.
+        case kCmdPadEdgeScroll: code = static_cast<uint8_t>(pad & 4 ? pad & ~6 : pad | 4); break;
+        case kCmdSwapButtons: code = static_cast<uint8_t>(pad ^ 8); break;
+        case kCmdScrollWhileHeld: code = kFnScrollWhileHeld; break;
+        case kCmdEnhanceLess: code = kFnEnhanceLess; break;
+        case kCmdEnhanceMore: code = kFnEnhanceMore; break;
+        case kCmdDisable: code = kFnDisabled; break;
+        case kCmdSwitchScreen: code = kFnSwitchScreen; break;
+        case kCmdClickLock: code = kFnClickLock; break;
+        case kCmdZoomIn: code = kFnZoomIn; break;
+        case kCmdZoomOut: code = kFnZoomOut; break;
+        case kCmdPrecisionLow:
+            if (config.block[kPosEdgePrecision] != 32)
+                setting(kPosScrollSpeed, 16);
+            setting(kPosEdgePrecision, 32);
+            break;
+        case kCmdPrecisionEnhanced:
+            if (config.block[kPosEdgePrecision] != 16)
+                setting(kPosScrollSpeed, 38);
+            setting(kPosEdgePrecision, 16);
+            break;
+        case kCmdEndSwitchOff:
+        case kCmdEndSwitchLow:
+        case kCmdEndSwitchIncreasing: setting(kPosEndSwitch, command - kCmdEndSwitchOff); break;
+        case kCmdResolutionFirst:
+        case kCmdResolutionFirst + 1:
+        case kCmdResolutionFirst + 2:
+        case kCmdResolutionFirst + 3:
+        case kCmdResolutionFirst + 4: setting(kPosResolutionMode, command - kCmdResolutionFirst); break;
+        case kCmdAvoidEdgesToggle: setting(kPosResolutionMode, config.block[kPosResolutionMode] == 4 ? 5 : 4); break;
+        case kCmdEndSwitchAlternate:
+            // No repaint, and the menu's button stays current.
+            setting(kPosEndSwitch, 17);
+            return true;
+        case kCmdOtherKeys: {
+            const uint16_t current = static_cast<uint16_t>(config.block[keyHighPosition(model, n)] << 8 |
+                                                           config.block[keyLowPosition(model, n)]);
+            const std::optional<uint16_t> word = view_.askKeyCombination(current);
+            config.currentButton = n;
+            if (!word)
+                break;
+            keyWord(*word);
+            code = kFnKeyboard;
+            break;
+        }
+        case kCmdSignature: {
+            if (!confirmUnique(kFnSignature, n, text(226), text(225)))
+                return true;
+            if (!layout_)
+                break;
+            const std::optional<std::u16string> signature = view_.askSignature(signatureString(config));
+            config.currentButton = n;
+            if (!signature)
+                break;
+            applySignature(config, *signature, *layout_);
+            config.textPending = true;
+            code = kFnSignature;
+            break;
+        }
+        default: handled = false; break;
+        }
+    }
+    if (code)
+        commonTail(*code, n);
+    else if (handled)
+        view_.repaint();
+    config.currentButton = -1;
+    return handled;
+}
+
+}  // namespace cvk
