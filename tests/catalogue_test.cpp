@@ -210,32 +210,32 @@ TEST(CatalogueSelection, ByModelAndReceiver)
 TEST(MenuShape, DorrinOnOffButtonIsGrayedButItsSwitch)
 {
     const auto menu = buildMenu(context(kModelDorrin, 0x320, 3, factoryBlock(kModelDorrin, 0x320)));
-    EXPECT_EQ(topLevel(menu), "Click / Select #30010 [grayed]\n"
-                              "Right Click #30011 [grayed]\n"
-                              "Auto Scroll /\u201DMiddle Button\u201D #30012 [grayed]\n"
-                              "Browse Back #30013 [grayed]\n"
-                              "Browse Forward #30014 [grayed]\n"
-                              "Double Click #30015 [grayed]\n"
-                              "ClickLock #30062 [grayed]\n"
-                              "Cruise up #30016 [grayed]\n"
-                              "Cruise down #30017 [grayed]\n"
-                              "Scroll (Press key, move Pad) #30020 [grayed]\n"
-                              "Switch Screen #30035 [grayed]\n"
-                              "> Enhance Cursor Precision #30026 [grayed]\n"
-                              "Undo\\tCtrl+Z #20101 [grayed] [column]\n"
-                              "Redo\\tCtrl+Y #20102 [grayed]\n"
-                              "Cut\\tCtrl+X #20103 [grayed]\n"
-                              "Copy\\tCtrl+C #20104 [grayed]\n"
-                              "Paste\\tCtrl+V #20105 [grayed]\n"
-                              "Delete\\tDEL #20106 [grayed]\n"
-                              "Select All\\tCtrl+A #20107 [grayed]\n"
-                              "Close Tab\\tCtrl+W #20108 [grayed]\n"
-                              "Switch window\\tAlt+Tab #20109 [grayed]\n"
-                              "Lock Computer\\tStart+L #20111 [grayed]\n"
+    EXPECT_EQ(topLevel(menu), "Click / Select #30010 (grayed)\n"
+                              "Right Click #30011 (grayed)\n"
+                              "Auto Scroll /\u201DMiddle Button\u201D #30012 (grayed)\n"
+                              "Browse Back #30013 (grayed)\n"
+                              "Browse Forward #30014 (grayed)\n"
+                              "Double Click #30015 (grayed)\n"
+                              "ClickLock #30062 (grayed)\n"
+                              "Cruise up #30016 (grayed)\n"
+                              "Cruise down #30017 (grayed)\n"
+                              "Scroll (Press key, move Pad) #30020 (grayed)\n"
+                              "Switch Screen #30035 (grayed)\n"
+                              "> Enhance Cursor Precision #30026 (grayed)\n"
+                              "Undo\\tCtrl+Z #20101 (grayed) (column)\n"
+                              "Redo\\tCtrl+Y #20102 (grayed)\n"
+                              "Cut\\tCtrl+X #20103 (grayed)\n"
+                              "Copy\\tCtrl+C #20104 (grayed)\n"
+                              "Paste\\tCtrl+V #20105 (grayed)\n"
+                              "Delete\\tDEL #20106 (grayed)\n"
+                              "Select All\\tCtrl+A #20107 (grayed)\n"
+                              "Close Tab\\tCtrl+W #20108 (grayed)\n"
+                              "Switch window\\tAlt+Tab #20109 (grayed)\n"
+                              "Lock Computer\\tStart+L #20111 (grayed)\n"
                               "-----\n"
-                              "> Keyboard #30021 [grayed]\n"
+                              "> Keyboard #30021 (grayed)\n"
                               "-----\n"
-                              "Only On/Off #30030 [default] [ticked]\n");
+                              "Only On/Off #30030 [x] (default)\n");
     EXPECT_EQ(ticked(menu), Commands{30030});
 }
 
@@ -247,7 +247,7 @@ TEST(MenuShape, CindelButtonOrderWithSnippetsAndZoom)
                               "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
                               "Browse Back #30013\n"
                               "Browse Forward #30014\n"
-                              "Double Click #30015 [default] [ticked]\n"
+                              "Double Click #30015 [x] (default)\n"
                               "ClickLock #30062\n"
                               "Cruise up #30016\n"
                               "Cruise down #30017\n"
@@ -256,7 +256,7 @@ TEST(MenuShape, CindelButtonOrderWithSnippetsAndZoom)
                               "Zooma ut\\tCtrl+hjul ner #20231\n"
                               "Switch Screen #30035\n"
                               "> Enhance Cursor Precision #30026\n"
-                              "Undo\\tCtrl+Z #20101 [column]\n"
+                              "Undo\\tCtrl+Z #20101 (column)\n"
                               "Redo\\tCtrl+Y #20102\n"
                               "Cut\\tCtrl+X #20103\n"
                               "Copy\\tCtrl+C #20104\n"
@@ -311,15 +311,15 @@ TEST(MenuShape, KeyboardSubmenuHoldsThePresetGroupsMultimediaAndOtherKeys)
 TEST(MenuShape, EssomPadPutsResolutionBeforeEndSwitch)
 {
     const auto menu = buildMenu(context(kModelEssom, 0x310, 0, factoryBlock(kModelEssom, 0x310), true));
-    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [default] [ticked]\n"
+    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [x] (default)\n"
                               "-----\n"
                               "> Resolution\n"
-                              "  Low Resolution #30038 [ticked]\n"
+                              "  Low Resolution #30038 [x]\n"
                               "  Default Mode #30039\n"
                               "  Wide Screen Mode #30040\n"
                               "> End Switch #30034\n"
                               "  Off #30031\n"
-                              "  Low Speed #30032 [default] [ticked]\n"
+                              "  Low Speed #30032 [x] (default)\n"
                               "  Increasing Speed #30033\n");
 }
 
@@ -331,22 +331,22 @@ TEST(MenuShape, CindelPadWithCtrl)
     b[kPosEndSwitch] = 17;
     b[kPosResolutionMode] = 4;
     const auto menu = buildMenu(context(kModelCindel, 0x322, 0, b, true));
-    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [default] [ticked]\n"
+    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [x] (default)\n"
                               "-----\n"
-                              "Enable Edge Scroll #30019 [default] [ticked]\n"
-                              "Browse Back/Forward    #30018 [default]\n"
+                              "Enable Edge Scroll #30019 [x] (default)\n"
+                              "Browse Back/Forward    #30018 (default)\n"
                               "> Edge Scroll Precision #30029\n"
-                              "  Low #30027 [default]\n"
-                              "  Enhanced #30028 [ticked]\n"
+                              "  Low #30027 (default)\n"
+                              "  Enhanced #30028 [x]\n"
                               "> End Switch #30034\n"
                               "  Off #30031\n"
-                              "  Low Speed #30032 [default]\n"
+                              "  Low Speed #30032 (default)\n"
                               "  Increasing Speed #30033\n"
                               "  -----\n"
-                              "  Alternate method #30063 [ticked]\n"
+                              "  Alternate method #30063 [x]\n"
                               "-----\n"
-                              "Help me avoid Edges #30060 [default] [ticked]\n"
-                              "Switch primary and secondary buttons #30036 [ticked]\n"
+                              "Help me avoid Edges #30060 [x] (default)\n"
+                              "Switch primary and secondary buttons #30036 [x]\n"
                               "-----\n"
                               "Disable all #30030\n");
 }
@@ -355,7 +355,7 @@ TEST(MenuShape, ArvelButtonMenuWithDisableBeforeTheKeys)
 {
     const auto menu = buildMenu(context(kModelArvel, 0x31E, 5, factoryBlock(kModelArvel, 0x31E)));
     EXPECT_EQ(topLevel(menu), "Click / Select #30010\n"
-                              "Right Click #30011 [default] [ticked]\n"
+                              "Right Click #30011 [x] (default)\n"
                               "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
                               "Browse Back #30013\n"
                               "Browse Forward #30014\n"
@@ -368,7 +368,7 @@ TEST(MenuShape, ArvelButtonMenuWithDisableBeforeTheKeys)
                               "> Enhance Cursor Precision #30026\n"
                               "-----\n"
                               "Disable #30030\n"
-                              "Undo\\tCtrl+Z #20101 [column]\n"
+                              "Undo\\tCtrl+Z #20101 (column)\n"
                               "Redo\\tCtrl+Y #20102\n"
                               "Cut\\tCtrl+X #20103\n"
                               "Copy\\tCtrl+C #20104\n"
@@ -390,7 +390,7 @@ TEST(MenuShape, EssomButtonMenu)
                               "Right Click #30011\n"
                               "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
                               "Double Click #30015\n"
-                              "Scroll (Press key, move Pad) #30020 [default] [ticked]\n"
+                              "Scroll (Press key, move Pad) #30020 [x] (default)\n"
                               "-----\n"
                               "Disable #30030\n");
 }

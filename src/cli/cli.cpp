@@ -10,7 +10,15 @@
 #include "app/main_controller.h"
 #include "cli/cli_view.h"
 #include "cli/udev_rule.h"
+#include "config/catalogue.h"
+#include "config/descriptions.h"
+#include "config/pointer_settings.h"
+#include "keys/key_names.h"
+#include "keys/key_table.h"
+#include "keys/keyboard_model.h"
+#include "keys/strokes.h"
 #include "platform/linux/system_hid_bus.h"
+#include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
 #include "sim/sim.h"
@@ -38,6 +46,8 @@ std::string cliUsage()
            "                              user's settings (':memory:' keeps them in memory only)\n"
            "  --desktop-width PIXELS      the desktop width the configuration rules see (default 1920)\n"
            "  --swapped-buttons           the system has primary and secondary buttons swapped\n"
+           "  --layout XKB-LAYOUT         the keyboard layout for key names and signature strokes,\n"
+           "                              such as us, se, de(nodeadkeys) (default: the session's)\n"
            "  --language CODE             use this interface language (Language.CODE) for this run\n"
            "  --language-dir DIR          where Language.CODE files are looked up (default: the\n"
            "                              current directory)\n"
@@ -60,7 +70,19 @@ std::string cliUsage()
            "  command C             the window's command C (1030 New, 1031 Delete, 1032 Rename\n"
            "                        Profile, ...)\n"
            "  tray N                choose the N-th profile (from 0) of the notification-area menu\n"
-           "  text ID               print the interface text ID\n";
+           "  text ID               print the interface text ID\n"
+           "  button N [ctrl]       open the menu of button N (0 = the pad), with Ctrl held, and print it\n"
+           "  describe N            the hover text of button N (0 = the pad)\n"
+           "  show labels           the caption of every button\n"
+           "  hint C                the hint shown for menu command C\n"
+           "  slider ROW X          drop the knob of slider ROW (0..3) at x = X\n"
+           "  spot decrease|increase\n"
+           "                        click the sensitivity spot\n"
+           "  keyboard WORD|cancel  the answer to the next keyboard dialog (key word, e.g. 0x0106)\n"
+           "  signature TEXT|cancel the answer to the next signature dialog\n"
+           "  keytext WORD          the text of a key word under the layout\n"
+           "  strokes TEXT          the key strokes of a signature text under the layout\n"
+           "  labels                the three labels of every key of the layout\n";
 }
 
 namespace {
@@ -75,6 +97,21 @@ std::string hexLines(const uint8_t* data, int length)
         text += "\n";
     }
     return text;
+}
+
+// "\n" in a step's text stands for a line break (CR LF, as the edit field gives it).
+std::string unescape(const std::string& text)
+{
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            result += "\r\n";
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
 }
 
 bool parseInt(const std::string& text, int& value)
@@ -108,7 +145,7 @@ public:
                 out_ << cliUsage();
                 return 0;
             } else if (a == "--simulate" || a == "--trace" || a == "--settings" || a == "--desktop-width" ||
-                       a == "--language" || a == "--language-dir") {
+                       a == "--language" || a == "--language-dir" || a == "--layout") {
                 const std::string* v = value(a.c_str());
                 if (!v)
                     return 2;
@@ -126,6 +163,13 @@ public:
                     startOptions_.language = *v;
                 } else if (a == "--language-dir")
                     startOptions_.languageDir = *v;
+                else if (a == "--layout") {
+                    layout_ = makeXkbLayoutFromSpec(*v);
+                    if (!layout_) {
+                        err_ << "cvkeys-cli: --layout " << *v << ": no such keyboard layout in xkb-data\n";
+                        return 2;
+                    }
+                }
                 else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
                     err_ << "cvkeys-cli: --desktop-width needs a positive number of pixels\n";
                     return 2;
@@ -195,7 +239,8 @@ private:
         app_.startUp(*store_, startOptions_, [this](const std::string& preset) { return view_.askLanguage(preset); });
         system_.swapped = swapped_;
         system_.screens = {{0, 0, desktopWidth_, 1080}};
-        controller_ = std::make_unique<CMainController>(MainPorts{*bus_, *clock_, view_, *store_, system_});
+        controller_ =
+            std::make_unique<CMainController>(MainPorts{*bus_, *clock_, view_, *store_, system_, &layout()});
         controller_->start();
         drainPosted();
         return true;
@@ -247,6 +292,31 @@ private:
             out_ << text(id) << "\n";
             return 0;
         }
+        if (verb == "keytext" || verb == "strokes" || (verb == "labels" && rest.empty()))
+            return keyStep(verb, rest);
+        if (verb == "button" || verb == "describe" || verb == "hint" || verb == "slider" || verb == "spot")
+            return buttonStep(verb, rest);
+        if (verb == "keyboard") {
+            int word = 0;
+            if (rest == "cancel") {
+                view_.nextKeyWord = std::optional<uint16_t>();
+            } else if (parseInt(rest, word) && word >= 0 && word <= 0xFFFF) {
+                // The dialog's own rules shape the word; with nothing selected
+                // its OK button cannot be pressed.
+                KeyboardModel model(static_cast<uint16_t>(word));
+                view_.nextKeyWord = model.okEnabled() ? std::optional<uint16_t>(model.keyWord()) : std::nullopt;
+            } else {
+                return usageError("keyboard takes a key word such as 0x0106, or cancel");
+            }
+            return 0;
+        }
+        if (verb == "signature") {
+            if (rest == "cancel")
+                view_.nextSignature = std::optional<std::u16string>();
+            else
+                view_.nextSignature = std::optional<std::u16string>(utf16FromUtf8(unescape(rest)));
+            return 0;
+        }
         if (verb == "profile-name") {
             if (rest.empty())
                 return usageError("profile-name takes a name or cancel");
@@ -285,6 +355,102 @@ private:
             return pump(rest);
         err_ << "cvkeys-cli: unknown step '" << step << "'\n";
         return 2;
+    }
+
+    IKeyboardLayout& layout()
+    {
+        if (!layout_)
+            layout_ = makeSessionKeyboardLayout();
+        return *layout_;
+    }
+
+    int keyStep(const std::string& verb, const std::string& rest)
+    {
+        if (verb == "keytext") {
+            int word = 0;
+            if (!parseInt(rest, word) || word < 0 || word > 0xFFFF)
+                return usageError("keytext takes a key word such as 0x0106");
+            out_ << keyText(static_cast<uint16_t>(word), layout()) << "\n";
+        } else if (verb == "strokes") {
+            const StrokeConversion c = textToStrokes(utf16FromUtf8(rest), layout());
+            out_ << "strokes: " << c.count << " (limit " << c.lengthLimit << ")\n";
+            for (int i = 0; i < c.count; ++i)
+                out_ << fmt::format("  {:3}: 0x{:02X} 0x{:02X}\n", i, c.strokes[i].usage, c.strokes[i].modifier);
+        } else {
+            out_ << "layout: " << layout().name() << "\n";
+            for (int i = 0; i < static_cast<int>(kKeyTable.size()); ++i) {
+                const KeyLabels l = keyLabels(i, layout());
+                out_ << fmt::format("  0x{:04X} {:<12} \"{}\" \"{}\" \"{}\"\n", kKeyTable[i].code,
+                                    kKeyTable[i].name ? kKeyTable[i].name : "", l.plain, l.shift, l.ctrlAlt);
+            }
+        }
+        return 0;
+    }
+
+    int buttonStep(const std::string& verb, const std::string& rest)
+    {
+        std::istringstream words(rest);
+        std::string first, second;
+        words >> first >> second;
+        int value = 0;
+        if (verb == "spot") {
+            if (rest != "decrease" && rest != "increase")
+                return usageError("spot takes decrease or increase");
+            if (!ensureController())
+                return 2;
+            sensitivitySpot(controller_->link, controller_->config, rest == "increase");
+            out_ << fmt::format("cursor speed: {}\n", controller_->config.block[kPosCursorSpeed]);
+            return 0;
+        }
+        if (verb == "slider") {
+            int x = 0;
+            if (!parseInt(first, value) || value < 0 || value > 3 || !parseInt(second, x))
+                return usageError("slider takes a row 0..3 and an x position");
+            if (!ensureController())
+                return 2;
+            dropKnob(controller_->link, controller_->config, value, x);
+            const int position = value == 0 ? kPosCursorSpeed : 59 + value;
+            out_ << fmt::format("slider {}: position {} = {} (knob at x {})\n", value, position,
+                                controller_->config.block[position], knobX(value, controller_->config));
+            return 0;
+        }
+        if (verb == "hint") {
+            if (!parseInt(rest, value))
+                return usageError("hint takes a menu command number");
+            if (!ensureController())
+                return 2;
+            std::string itemText;
+            if (const MenuItem* item = findMenuItem(lastMenu_, value))
+                itemText = item->text;
+            const std::optional<std::string> hint = menuHint(value, itemText);
+            out_ << (hint ? *hint : std::string("(no hint)")) << "\n";
+            return 0;
+        }
+        if (!parseInt(first, value) || value < 0 || value > 9 || (verb == "button" && !second.empty() && second != "ctrl"))
+            return usageError(verb + " takes a button number 0..9" + (verb == "button" ? " and optionally ctrl" : ""));
+        if (!ensureController())
+            return 2;
+        CMainController& c = *controller_;
+        if (verb == "describe") {
+            const Description d = describe(describeContext(c.link.state, c.config, c.fadeLevel), value,
+                                           DescriptionForm::Hover, keyTextFn());
+            out_ << d.text << "\n";
+            return 0;
+        }
+        // No device: no menu opens.
+        if (c.link.state.noDevice() || value > buttonCount(c.link.state.modelCode)) {
+            out_ << "no menu\n";
+            return 0;
+        }
+        c.config.currentButton = value;
+        lastMenu_ = buildMenu(menuContext(c.link.state, c.config, value, second == "ctrl"));
+        out_ << menuTree(lastMenu_);
+        return 0;
+    }
+
+    KeyTextFn keyTextFn()
+    {
+        return [this](uint16_t word) { return keyText(word, layout()); };
     }
 
     int usageError(const std::string& message)
@@ -356,8 +522,8 @@ private:
     int show(const std::string& what)
     {
         if (what != "block" && what != "reference" && what != "state" && what != "store" && what != "profiles" &&
-            what != "tray")
-            return usageError("show block|reference|state|store|profiles|tray");
+            what != "tray" && what != "labels")
+            return usageError("show block|reference|state|store|profiles|tray|labels");
         if (!ensureController())
             return 2;
         const CMainController& c = *controller_;
@@ -366,6 +532,12 @@ private:
             out_ << hexLines(bytes.data(), c.config.exchangedLength);
         } else if (what == "state") {
             showState();
+        } else if (what == "labels") {
+            const DescribeContext context = describeContext(c.link.state, c.config, c.fadeLevel);
+            const int buttons = describesNineButtons(c.link.state.modelCode, c.link.state.receiverPresent()) ? 9 : 5;
+            for (int n = 0; n <= buttons; ++n)
+                out_ << (n == 0 ? std::string("pad") : fmt::format("button {}", n)) << ": "
+                     << describe(context, n, DescriptionForm::Caption, keyTextFn()).text << "\n";
         } else if (what == "profiles") {
             showProfiles();
         } else if (what == "tray") {
@@ -483,6 +655,8 @@ private:
     int desktopWidth_ = 1920;
     bool swapped_ = false;
 
+    std::unique_ptr<IKeyboardLayout> layout_;
+    std::vector<MenuItem> lastMenu_;
     StartOptions startOptions_;
     CliView view_;
     FixedSystemSettings system_;

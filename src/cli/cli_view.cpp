@@ -1,5 +1,9 @@
 #include "cli/cli_view.h"
 
+#include <fmt/format.h>
+
+#include "config/descriptions.h"
+
 namespace cvk {
 
 MessageAnswer CliView::messageBox(const std::string& caption, const std::string& text, MessageStyle style)
@@ -25,6 +29,30 @@ std::optional<std::string> CliView::askProfileName(const std::string& current)
     }
     out_ << "dialog \"" << (current.empty() ? "New Profile" : "Rename Profile") << "\" \"" << current << "\" -> "
          << (answer ? "\"" + *answer + "\"" : std::string("cancel")) << "\n";
+    return answer;
+}
+
+std::optional<uint16_t> CliView::askKeyCombination(uint16_t current)
+{
+    std::optional<uint16_t> answer;
+    if (nextKeyWord) {
+        answer = *nextKeyWord;
+        nextKeyWord.reset();
+    }
+    out_ << fmt::format("dialog \"Keyboard\" 0x{:04X} -> ", current)
+         << (answer ? fmt::format("0x{:04X}", *answer) : std::string("cancel")) << "\n";
+    return answer;
+}
+
+std::optional<std::u16string> CliView::askSignature(const std::u16string& current)
+{
+    std::optional<std::u16string> answer;
+    if (nextSignature) {
+        answer = *nextSignature;
+        nextSignature.reset();
+    }
+    out_ << "dialog \"Signature\" \"" << utf8FromUtf16(current) << "\" -> "
+         << (answer ? "\"" + utf8FromUtf16(*answer) + "\"" : std::string("cancel")) << "\n";
     return answer;
 }
 

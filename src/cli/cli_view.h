@@ -36,6 +36,12 @@ public:
     void flash() override { ++flashes; }
     void messageBeep() override { ++messageBeeps; }
     std::optional<std::string> askProfileName(const std::string& current) override;
+    std::optional<uint16_t> askKeyCombination(uint16_t current) override;
+    std::optional<std::u16string> askSignature(const std::u16string& current) override;
+
+    // Answers to the next keyboard and signature dialogs; nullopt cancels.
+    std::optional<std::optional<uint16_t>> nextKeyWord;
+    std::optional<std::optional<std::u16string>> nextSignature;
     std::string askLanguage(const std::string& preset) override;
 
     // The answer to the next profile name dialog; nullopt cancels it.

@@ -444,14 +444,14 @@ void appendTree(std::string& out, const std::vector<MenuItem>& menu, int depth)
         }
         if (m.command != 0)
             out += " #" + std::to_string(m.command);
-        if (m.isDefault)
-            out += " [default]";
         if (m.ticked)
-            out += " [ticked]";
+            out += " [x]";
         if (m.grayed)
-            out += " [grayed]";
+            out += " (grayed)";
+        if (m.isDefault)
+            out += " (default)";
         if (m.columnBreak)
-            out += " [column]";
+            out += " (column)";
         out += '\n';
         appendTree(out, m.submenu, depth + 1);
     }
