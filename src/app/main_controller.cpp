@@ -173,7 +173,7 @@ void CMainController::askSwappedButtons()
     if (view_.messageBox(text(219), text(220), MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
         return;
     config.block[kPosPadFlags] ^= kPadSwappedButtons;
-    view_.enableControl(kCtlApply, true);
+    enableControl(kCtlApply, true);
     view_.postCommand(kCmdApply);
 }
 
@@ -184,9 +184,9 @@ void CMainController::enableControls()
     // must not be edited or written back.
     const bool usable = !s.noDevice() && !readFailed;
     for (int id : kEditControls)
-        view_.enableControl(id, usable);
+        enableControl(id, usable);
     wirelessPicture = !s.noDevice() && (s.wirelessFamily() || s.isBrill());
-    view_.enableControl(kCtlSettingsSwitch, usable);
+    enableControl(kCtlSettingsSwitch, usable);
     view_.showControl(kCtlSettingsSwitch, false);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_change.h"
 #include "app/view_port.h"
 #include "config/config_model.h"
 #include "device/device_link.h"
@@ -94,6 +95,15 @@ public:
     // True when the block reached the device and was verified.
     bool writeSequence();
     void cancel();
+    // The window's 100 ms timers and the one-shot scan after a device change.
+    void timer2Tick();
+    void timer5Tick();
+    void deviceChanged(bool arrival);  // arms the scan timer
+    // Runs the scan when the device-change timer is due.
+    void pollDeviceChange();
+    // True while there is something Apply would write.
+    bool unsavedChanges() const;
+
     // A function command from a button's menu (the current button is the
     // one whose menu was open). False when the command is not one.
     bool functionCommand(int command);
@@ -114,6 +124,14 @@ public:
     bool readFailed = false;     // the last read ended early: the block is not the device's
     bool closed = false;
     bool settingsViewOpen = false;  // the hidden check box 3 switching the settings panel
+
+    // Wireless status drawn on the picture.
+    int signalLevel = 0;       // 0..4
+    int batteryPercent = 0;    // from the Dorrin receiver
+    int linkValue = 0;
+    int receiverFailures = 0;  // consecutive failed receiver polls
+    bool applyEnabled = false;
+    CDeviceChangeTimer deviceChangeTimer;
     std::string hardwareKey;
     std::string serialText;
     std::string firmwareText;
@@ -136,6 +154,14 @@ private:
     ISystemSettings& system_;
     IKeyboardLayout* layout_;
 
+    // Every enable goes through here, so the Apply state the timer compares
+    // with is the window's own.
+    void enableControl(int control, bool on)
+    {
+        if (control == kCtlApply)
+            applyEnabled = on;
+        view_.enableControl(control, on);
+    }
     void commonTail(uint8_t code, int n);
     bool confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question);
 

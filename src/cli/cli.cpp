@@ -18,6 +18,7 @@
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
 #include "platform/linux/system_hid_bus.h"
+#include "platform/linux/udev_hotplug.h"
 #include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
@@ -82,7 +83,11 @@ std::string cliUsage()
            "  signature TEXT|cancel the answer to the next signature dialog\n"
            "  keytext WORD          the text of a key word under the layout\n"
            "  strokes TEXT          the key strokes of a signature text under the layout\n"
-           "  labels                the three labels of every key of the layout\n";
+           "  labels                the three labels of every key of the layout\n"
+           "  tick [N]              let N (default 1) periods of 100 ms pass: status poll, fade,\n"
+           "                        Apply button, and the scan after a device change\n"
+           "  plug MODEL[:k=v,...]  plug in a simulated device\n"
+           "  unplug PID            unplug the simulated device with this product id (hex)\n";
 }
 
 namespace {
@@ -111,6 +116,15 @@ std::string unescape(const std::string& text)
             result += text[i];
         }
     }
+    return result;
+}
+
+// Line breaks of a one-line listing shown as \r and \n.
+std::string escaped(const std::string& text)
+{
+    std::string result;
+    for (char c : text)
+        result += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
     return result;
 }
 
@@ -211,6 +225,7 @@ private:
             clock_ = std::make_unique<SteadyClock>();
             systemBus_ = makeSystemHidBus();
             bus_ = systemBus_.get();
+            hotplug_ = std::make_unique<UdevHotplugMonitor>();
         } else {
             clock_ = std::make_unique<sim::VirtualClock>();
             simBus_ = std::make_unique<sim::SimBus>(*clock_);
@@ -292,6 +307,8 @@ private:
             out_ << text(id) << "\n";
             return 0;
         }
+        if (verb == "tick" || verb == "plug" || verb == "unplug")
+            return presenceStep(verb, rest);
         if (verb == "keytext" || verb == "strokes" || (verb == "labels" && rest.empty()))
             return keyStep(verb, rest);
         if (verb == "button" || verb == "describe" || verb == "hint" || verb == "slider" || verb == "spot")
@@ -448,6 +465,57 @@ private:
         return 0;
     }
 
+    int presenceStep(const std::string& verb, const std::string& rest)
+    {
+        if (!ensureController())
+            return 2;
+        CMainController& c = *controller_;
+        if (verb == "tick") {
+            int ticks = 1;
+            if (!rest.empty() && (!parseInt(rest, ticks) || ticks < 0 || ticks > 1000000))
+                return usageError("tick takes a number of 100 ms periods");
+            for (int i = 0; i < ticks; ++i) {
+                clock_->sleepMs(100);
+                if (hotplug_)
+                    for (HotplugEvent e : hotplug_->drain())
+                        c.deviceChanged(e == HotplugEvent::Arrival);
+                c.pollDeviceChange();
+                drainPosted();
+                c.timer2Tick();
+                c.timer5Tick();
+                drainPosted();
+            }
+            return 0;
+        }
+        if (!simBus_)
+            return usageError(verb + " needs simulated devices (--simulate)");
+        if (verb == "plug") {
+            try {
+                simBus_->attach(rest);
+            } catch (const std::invalid_argument& e) {
+                err_ << "cvkeys-cli: plug " << rest << ": " << e.what() << "\n";
+                return 2;
+            }
+            c.deviceChanged(true);
+            return 0;
+        }
+        int pid = 0;
+        try {
+            size_t used = 0;
+            pid = std::stoi(rest, &used, 16);
+            if (used != rest.size())
+                throw std::invalid_argument(rest);
+        } catch (const std::exception&) {
+            return usageError("unplug takes a product id in hex, such as 08");
+        }
+        if (!simBus_->unplug(static_cast<uint16_t>(pid))) {
+            err_ << "cvkeys-cli: no simulated device with product id " << rest << "\n";
+            return 1;
+        }
+        c.deviceChanged(false);
+        return 0;
+    }
+
     KeyTextFn keyTextFn()
     {
         return [this](uint16_t word) { return keyText(word, layout()); };
@@ -599,7 +667,7 @@ private:
              << "hardware version: " << trimmed(s.hardwareVersionText) << "\n"
              << "firmware text: " << c.firmwareText << "\n"
              << "serial: " << c.serialText << "\n"
-             << "tray tip: " << view_.trayTip << "\n"
+             << "tray tip: " << escaped(view_.trayTip) << "\n"
              << "tray icon: " << (view_.trayIcon == kIconNoDevice ? "no device" : "normal") << "\n";
         std::string on, off;
         for (const auto& [id, enabled] : view_.enabled())
@@ -609,6 +677,10 @@ private:
              << "busy: " << (s.busy ? 1 : 0) << "\n"
              << "transfer mark: " << c.transferMark << "\n"
              << "fade level: " << c.fadeLevel << "\n"
+             << "signal level: " << c.signalLevel << "\n"
+             << "battery: " << c.batteryState << " (" << c.batteryPercent << " %)\n"
+             << "link value: " << c.linkValue << "\n"
+             << "apply button: " << (c.applyEnabled ? "enabled" : "disabled") << "\n"
              << "read failed: " << (c.readFailed ? 1 : 0) << "\n";
     }
 
@@ -656,6 +728,7 @@ private:
     bool swapped_ = false;
 
     std::unique_ptr<IKeyboardLayout> layout_;
+    std::unique_ptr<IHotplugMonitor> hotplug_;
     std::vector<MenuItem> lastMenu_;
     StartOptions startOptions_;
     CliView view_;

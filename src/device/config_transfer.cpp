@@ -237,8 +237,8 @@ void CMainController::configurationRead()
         }
 
         config.reference = config.block;
-        view_.enableControl(kCtlDeleteProfile, false);
-        view_.enableControl(kCtlRenameProfile, false);
+        enableControl(kCtlDeleteProfile, false);
+        enableControl(kCtlRenameProfile, false);
         setTrayTip("");
         if (matchProfile())
             view_.postCommand(kCmdApply);
@@ -247,6 +247,10 @@ void CMainController::configurationRead()
     updateStatusTexts();
     transferMark = -1;
     modelSetup();
+    // Without a single device the device state is the news, not a profile
+    // the leftover block happens to match.
+    if (!s.singleDevice())
+        updateStatusTexts();
     view_.repaint();
     if (s.modelCode > kModelEssom && s.singleDevice() && !readFailed)
         askSwappedButtons();

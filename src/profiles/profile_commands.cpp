@@ -90,8 +90,8 @@ void CMainController::rebuildMenu(bool keepSelector)
     trayMenu.push_back({kCmdTrayOpen, text(60), false, true});
     trayMenu.push_back({kCmdAbout, text(2), false, false});
     trayMenu.push_back({kCmdTrayExit, text(61), false, false});
-    view_.enableControl(kCtlDeleteProfile, activeProfile != nullptr);
-    view_.enableControl(kCtlRenameProfile, activeProfile != nullptr);
+    enableControl(kCtlDeleteProfile, activeProfile != nullptr);
+    enableControl(kCtlRenameProfile, activeProfile != nullptr);
     view_.profilesChanged();
 }
 
@@ -136,8 +136,8 @@ void CMainController::selectionChanged()
     }
     if (activeProfile)
         setTrayTip(activeTip(activeProfile->name));
-    view_.enableControl(kCtlDeleteProfile, activeProfile != nullptr);
-    view_.enableControl(kCtlRenameProfile, activeProfile != nullptr);
+    enableControl(kCtlDeleteProfile, activeProfile != nullptr);
+    enableControl(kCtlRenameProfile, activeProfile != nullptr);
     fadeLevel = 10;
     view_.profilesChanged();
     view_.repaint();
