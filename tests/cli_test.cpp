@@ -191,3 +191,124 @@ TEST(CliTransfer, CommandDuringTheWakeUpStartsANewRead)
 
 }  // namespace
 }  // namespace cvk
+
+namespace cvk {
+namespace {
+
+std::filesystem::path freshDir(const std::string& name)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+TEST(CliProfiles, DefaultProfileMatchedWrittenAndSaved)
+{
+    const std::filesystem::path dir = freshDir("cvkeys-cli-profiles");
+    const std::string settings = (dir / "s.ini").string();
+    CliResult r = cli({"--simulate", "dorrin", "--settings", settings, "--language", "EN", "refresh",
+                       "select-profile Desktop", "apply", "show profiles"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "profiles (F list):\n  0 \"Desktop\" active\nselector:\n  \"Desktop\" *\n")) << r.out;
+
+    // A second run sees them, and a new profile reaches the file with Apply.
+    r = cli({"--simulate", "dorrin", "--settings", settings, "--language", "EN", "profile-name Office",
+             "command 1030", "apply", "show store"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "dialog \"New Profile\" \"\" -> \"Office\"\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "[Profile] NumberOfProfiles.F int 2\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "[Profile01] Name.F text \"Office\"\n")) << r.out;
+    r = cli({"--simulate", "essom", "--settings", settings, "--language", "EN", "show profiles"});
+    EXPECT_TRUE(contains(r.out, "profiles:\n  0 \"Desktop\"\n  1 \"CAD\"\n  2 \"WEB\"\nselector:\n  \"CAD\"\n"
+                                "  \"Desktop\"\n  \"WEB\"\n"))
+        << r.out;
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CliProfiles, TrayItemSelectsAndApplies)
+{
+    const CliResult r = cli({"--simulate", "essom", "--settings", ":memory:", "--language", "EN", "tray 2",
+                             "show tray", "tray 7"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  20404 WEB [x]\n  ----\n  20400 Open CV Keys (default)\n")) << r.out;
+    EXPECT_TRUE(contains(r.err, "the menu has no profile 7")) << r.err;
+}
+
+TEST(CliTexts, LanguageFileReplacesTexts)
+{
+    const std::filesystem::path dir = freshDir("cvkeys-cli-language");
+    {
+        std::ofstream file(dir / "Language.SE");
+        for (int line = 1; line < 149; ++line)
+            file << "\n";
+        file << "Ja\n";
+    }
+    CliResult r = cli({"--settings", ":memory:", "--simulate", "none", "--language", "SE", "--language-dir",
+                       dir.string(), "text 149", "text 150", "text 9"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Ja\nCancel\nPlease dowload and install the latest version of CV Keys.\n");
+    r = cli({"--settings", ":memory:", "--language", "../etc", "text 149"});
+    EXPECT_EQ(r.rc, 2);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CliMenus, DorrinButtonMenuCommandAndApply)
+{
+    const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "--layout", "us", "button 3",
+                             "button 2", "command 30011", "apply", "describe 2", "show labels"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Only On/Off #30030 [x] (default)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "button 2: Right Click\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "button 3: On / Off\n")) << r.out;
+}
+
+TEST(CliMenus, RefusedClickSelectLeavesTheBlock)
+{
+    // Pad off, button 1 the only Click/Select (essom factory: pad 0x0B has its click bit; clear it first).
+    const CliResult r = cli({"--simulate", "essom", "--settings", ":memory:", "button 0", "command 30009",
+                             "button 1", "command 30010", "button 0", "command 30009", "button 1",
+                             "command 30011", "show block"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "message \"Corvane\" \"At least one device button or the Pad must be used to "
+                                "Click/Select.\r\nChange another button assignment to \"Click/Select\" before "
+                                "you change this one.\" -> ok\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "  0: 0A 01 04 00 C0 02")) << r.out;
+}
+
+TEST(CliKeys, KeyTextStrokesAndDialogAnswers)
+{
+    CliResult r = cli({"--layout", "us", "keytext 0x0504", "keytext 0x8800", "strokes Ab"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Left Ctrl + Left Alt + a\nStart + Start\nstrokes: 2 (limit 254)\n    0: 0x04 0x02\n"
+                     "    1: 0x05 0x00\n");
+    r = cli({"--simulate", "cindel", "--settings", ":memory:", "--layout", "us", "keyboard 0x0504", "button 4",
+             "command 20200", "signature Hi\\nyou", "button 5", "command 20201", "apply", "show labels"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "dialog \"Keyboard\" 0x0106 -> 0x0504\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "dialog \"Signature\" \"\" -> \"Hi\r\nyou\"\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "button 4: Left Ctrl + Left Alt + a\n")) << r.out;
+    r = cli({"--layout", "xx-nonsense", "keytext 1"});
+    EXPECT_EQ(r.rc, 2);
+}
+
+TEST(CliPresence, UnplugAndPlugRescan)
+{
+    const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "unplug 08", "tick 2", "show state",
+                             "plug dorrin", "tick 19", "show state", "tick 2", "show state"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const size_t first = r.out.find("devices: 0\n");
+    ASSERT_NE(first, std::string::npos) << r.out;
+    EXPECT_TRUE(contains(r.out, "tray tip: No reprogrammable Corvane detected.\n")) << r.out;
+    const size_t second = r.out.find("devices: 0\n", first + 1);
+    ASSERT_NE(second, std::string::npos) << "the arrival scan came before 2 s";
+    EXPECT_NE(r.out.find("devices: 1\n", second), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace cvk
