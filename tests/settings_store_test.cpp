@@ -402,6 +402,13 @@ TEST_P(SettingsIniCorrupt, NextWriteReplacesTheFile)
     EXPECT_EQ(s->readInt("Profile", "NumberOfProfiles", 0), 0);
     EXPECT_EQ(s->readBytes("Profile00", "Data"), std::nullopt);
     EXPECT_NE(fileBytes(file), GetParam().contents);
+    // Nothing the user had is lost: a file read as damaged is kept beside
+    // the new one; one that was only partly unusable keeps its lines.
+    const fs::path kept(file.string() + ".damaged");
+    if (fs::exists(kept))
+        EXPECT_EQ(fileBytes(kept), GetParam().contents);
+    else
+        EXPECT_NE(fileBytes(file).find("Data="), std::string::npos) << fileBytes(file);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QString>
@@ -262,9 +263,17 @@ bool QSettingsStore::write(const std::string& section, const std::string& entry,
     if (opened.iniFile && !fileWritable(settings.fileName()))
         return false;
     // A damaged file was read as empty; what QSettings salvaged from it must
-    // not come back to life with this write.
-    if (opened.iniFile && !opened.sound)
+    // not come back to life with this write. The file itself is kept beside
+    // the new one ("<name>.damaged"), so nothing the user had is lost.
+    if (opened.iniFile && !opened.sound) {
+        const QString path = settings.fileName();
+        const QString kept = path + QStringLiteral(".damaged");
+        if (QFileInfo::exists(path)) {
+            QFile::remove(kept);
+            QFile::copy(path, kept);
+        }
         settings.clear();
+    }
     settings.setValue(keyOf(section, entry), value);
     settings.sync();
     if (settings.status() == QSettings::NoError)
