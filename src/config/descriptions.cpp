@@ -1,5 +1,7 @@
 #include "config/descriptions.h"
 
+#include "texts/utf.h"
+
 #include "config/catalogue.h"
 #include "device/device_state.h"
 #include "texts/texts.h"
@@ -137,25 +139,6 @@ Description describeButton(const DescribeContext& c, int n, DescriptionForm form
     return d;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
 
 Rgb padDisabledCaptionColour(int fadeLevel)
@@ -251,25 +234,6 @@ std::optional<std::string> menuHint(int command, std::string_view itemText)
         return std::nullopt;
     return "<font color=#4C4C4C><b>" + std::string(itemText) + "</b></font><br><hr color=#C3C3C3>" +
            text(row->textId) + "<br><br>";
-}
-
-std::string utf8FromUtf16(std::u16string_view text16)
-{
-    std::string out;
-    out.reserve(text16.size());
-    for (size_t i = 0; i < text16.size(); ++i) {
-        const char16_t u = text16[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text16.size() && text16[i + 1] >= 0xDC00 && text16[i + 1] <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text16[i + 1] - 0xDC00);
-            appendUtf8(out, cp);
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            appendUtf8(out, 0xFFFD);  // a lone surrogate
-        } else {
-            appendUtf8(out, u);
-        }
-    }
-    return out;
 }
 
 std::u16string_view untilNul(const char16_t* units, size_t count)

@@ -3,6 +3,7 @@
 // beside each button of the device picture, the longer hover text, the
 // HTML tips of snippet and signature buttons and the menu-item hints.
 
+#include "texts/utf.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -83,8 +84,6 @@ const HintRow* findHintRow(std::span<const HintRow> rows, int command);
 // The tip for a highlighted menu item, or none (hide the tip).
 std::optional<std::string> menuHint(int command, std::string_view itemText);
 
-// Text conversion for the UTF-16 text areas of the configuration model.
-std::string utf8FromUtf16(std::u16string_view text);
 // The units up to the first NUL (or all of them).
 std::u16string_view untilNul(const char16_t* units, size_t count);
 

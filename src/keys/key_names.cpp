@@ -1,5 +1,7 @@
 #include "keys/key_names.h"
 
+#include "texts/utf.h"
+
 #include <optional>
 
 #include "keys/key_table.h"
@@ -199,29 +201,6 @@ std::string keyText(uint16_t keyWord, IKeyboardLayout& layout)
     const KeyRecord& k = kKeyTable[index];
     append(k.name ? k.name : layoutLabel(k.code, false, false, layout));
     return text;
-}
-
-std::string utf8(char32_t c)
-{
-    std::string out;
-    const auto v = static_cast<uint32_t>(c);
-    auto put = [&](uint32_t b) { out.push_back(static_cast<char>(b)); };
-    if (v < 0x80) {
-        put(v);
-    } else if (v < 0x800) {
-        put(0xC0 | (v >> 6));
-        put(0x80 | (v & 0x3F));
-    } else if (v < 0x10000) {
-        put(0xE0 | (v >> 12));
-        put(0x80 | ((v >> 6) & 0x3F));
-        put(0x80 | (v & 0x3F));
-    } else if (v < 0x110000) {
-        put(0xF0 | (v >> 18));
-        put(0x80 | ((v >> 12) & 0x3F));
-        put(0x80 | ((v >> 6) & 0x3F));
-        put(0x80 | (v & 0x3F));
-    }
-    return out;
 }
 
 }  // namespace cvk

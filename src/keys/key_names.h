@@ -3,6 +3,7 @@
 // keyboard's layout keys and the one-line text of a whole shortcut, such as
 // "Left Ctrl + Left Alt + a".
 
+#include "texts/utf.h"
 #include <array>
 #include <cstdint>
 #include <string>
@@ -49,7 +50,5 @@ KeyLabels keyLabels(int index, IKeyboardLayout& layout);
 // by " + ". A usage that is not on the drawn keyboard adds nothing.
 std::string keyText(uint16_t keyWord, IKeyboardLayout& layout);
 
-// UTF-8 of one character.
-std::string utf8(char32_t c);
 
 }  // namespace cvk

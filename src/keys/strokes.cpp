@@ -1,5 +1,7 @@
 #include "keys/strokes.h"
 
+#include "texts/utf.h"
+
 #include <algorithm>
 
 #include <fmt/core.h>
@@ -44,17 +46,6 @@ int shiftStateOf(uint8_t modifier)
     case kStrokeRightAlt: return kShiftStateAlt;
     case kStrokeAltGr: return kShiftStateAltGr;
     default: return kShiftStateNone;
-    }
-}
-
-void appendUtf16(std::u16string& out, char32_t c)
-{
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-    } else {
-        const auto v = static_cast<uint32_t>(c) - 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
     }
 }
 
@@ -165,39 +156,6 @@ std::u16string signatureString(const ConfigModel& model)
 {
     const auto& t = model.signatureText;
     return {t.begin(), std::find(t.begin(), t.end(), u'\0')};
-}
-
-std::u16string utf16FromUtf8(std::string_view text)
-{
-    constexpr char32_t kReplacement = 0xFFFD;
-    std::u16string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-        if (extra < 0 || i + extra >= text.size()) {
-            appendUtf16(out, kReplacement);
-            ++i;
-            continue;
-        }
-        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(text[i + k]);
-            valid = valid && (b & 0xC0) == 0x80;
-            c = (c << 6) | (b & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are malformed.
-        constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (!valid || c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            appendUtf16(out, kReplacement);
-            ++i;
-            continue;
-        }
-        appendUtf16(out, c);
-        i += extra + 1;
-    }
-    return out;
 }
 
 SignatureDialogModel::SignatureDialogModel(std::string captionBase, std::u16string_view text)

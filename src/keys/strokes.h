@@ -4,6 +4,7 @@
 // when it is entered, and back into text with the layout active when it is
 // read. A stroke is a HID keyboard usage and a HID modifier byte.
 
+#include "texts/utf.h"
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -82,9 +83,6 @@ void rebuildSignatureText(ConfigModel& model, IKeyboardLayout& layout);
 
 // The model's signature text up to its terminator.
 std::u16string signatureString(const ConfigModel& model);
-// Text given as UTF-8 (a command line, a test) as the UTF-16 the signature
-// is kept in; a malformed sequence becomes U+FFFD.
-std::u16string utf16FromUtf8(std::string_view text);
 
 // The signature dialog without its window: caption and edit limit follow
 // the text. Opening does not convert: the caption shows only its base until
