@@ -35,31 +35,17 @@ public:
     std::optional<std::u16string> signature;
 };
 
-struct CommandFixture {
-    sim::VirtualClock clock;
-    sim::SimBus sim{clock};
-    AnsweringView view;
-    MemorySettingsStore store;
-    FixedSystemSettings system;
-    std::unique_ptr<IKeyboardLayout> layout = makeXkbLayout("us");
-    CMainController c{MainPorts{sim, clock, view, store, system, layout.get()}};
+struct CommandFixture : test::ControllerRig<AnsweringView> {
+    std::unique_ptr<IKeyboardLayout> layoutUs;
 
-    explicit CommandFixture(const char* device)
+    explicit CommandFixture(const char* device, std::unique_ptr<IKeyboardLayout> layout = makeXkbLayout("us"))
+        : test::ControllerRig<AnsweringView>(layout.get()), layoutUs(std::move(layout))
     {
         sim.attach(device);
         store.writeInt("Profile", "NumberOfProfiles", 0);
         store.writeInt("Profile", "NumberOfProfiles.F", 0);
-        c.start();
-        runPosted();
+        start();
         sim.transcript().clear();
-    }
-    void runPosted()
-    {
-        while (!view.posted.empty()) {
-            const int command = view.posted.front();
-            view.posted.erase(view.posted.begin());
-            c.handleCommand(command);
-        }
     }
     // Button n's menu was opened and `command` chosen.
     void choose(int n, int command)

@@ -43,14 +43,7 @@ void writeProfile(ISettingsStore& store, int index, const std::string& name, boo
     store.writeBytes(key, listF ? "Data.F" : "Data", data);
 }
 
-struct ProfileFixture {
-    sim::VirtualClock clock;
-    sim::SimBus sim{clock};
-    DialogView view;
-    MemorySettingsStore store;
-    FixedSystemSettings system;
-    CMainController c{MainPorts{sim, clock, view, store, system}};
-
+struct ProfileFixture : test::ControllerRig<DialogView> {
     // Profiles in list order for the classic (register family) or F list.
     ProfileFixture(const char* device, std::vector<std::string> names, bool listF)
     {
@@ -58,12 +51,7 @@ struct ProfileFixture {
         for (size_t i = 0; i < names.size(); ++i)
             writeProfile(store, static_cast<int>(i), names[i], listF);
         store.writeInt("Profile", listF ? "NumberOfProfiles.F" : "NumberOfProfiles", static_cast<int>(names.size()));
-        c.start();
-        while (!view.posted.empty()) {
-            const int command = view.posted.front();
-            view.posted.erase(view.posted.begin());
-            c.handleCommand(command);
-        }
+        start();
         sim.transcript().clear();
         view.messages.clear();
     }

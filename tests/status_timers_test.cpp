@@ -18,30 +18,14 @@ public:
     int repaints = 0;
 };
 
-struct TimerFixture {
-    sim::VirtualClock clock;
-    sim::SimBus sim{clock};
-    TimerView view;
-    MemorySettingsStore store;
-    FixedSystemSettings system;
-    CMainController c{MainPorts{sim, clock, view, store, system}};
-
+struct TimerFixture : test::ControllerRig<TimerView> {
     explicit TimerFixture(std::initializer_list<const char*> devices)
     {
         for (const char* d : devices)
             sim.attach(d);
         store.writeInt("Profile", "NumberOfProfiles", 0);
         store.writeInt("Profile", "NumberOfProfiles.F", 0);
-        c.start();
-        runPosted();
-    }
-    void runPosted()
-    {
-        for (int i = 0; i < 20 && !view.posted.empty(); ++i) {
-            const int command = view.posted.front();
-            view.posted.erase(view.posted.begin());
-            c.handleCommand(command);
-        }
+        start();
     }
     // One 100 ms period, as the window's timers run it.
     void tick(int n = 1)

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/main_controller.h"
 #include "app/view_port.h"
+#include "platform/memory_settings_store.h"
 #include "device/device_link.h"
 #include "sim/sim.h"
 
@@ -73,6 +75,36 @@ struct SimFixture {
             if (r.find(kind + (prefix.empty() ? "" : " " + prefix)) != std::string::npos)
                 ++n;
         return n;
+    }
+};
+
+// A controller on simulated devices, as the window holds it: `View` is the
+// test's view port.
+template <typename View>
+struct ControllerRig {
+    sim::VirtualClock clock;
+    sim::SimBus sim{clock};
+    View view;
+    MemorySettingsStore store;
+    FixedSystemSettings system;
+    CMainController c;
+
+    explicit ControllerRig(IKeyboardLayout* layout = nullptr) : c(MainPorts{sim, clock, view, store, system, layout}) {}
+
+    // What the window does when it opens, with the posted commands handled.
+    void start()
+    {
+        c.start();
+        runPosted();
+    }
+    // Posted commands run after the handler that posted them.
+    void runPosted()
+    {
+        for (int i = 0; i < 20 && !view.posted.empty(); ++i) {
+            const int command = view.posted.front();
+            view.posted.erase(view.posted.begin());
+            c.handleCommand(command);
+        }
     }
 };
 

@@ -37,32 +37,11 @@ public:
     TaskbarProgress progress = TaskbarProgress::None;
 };
 
-struct TransferFixture {
-    sim::VirtualClock clock;
-    sim::SimBus sim{clock};
-    ScriptedView view;
-    MemorySettingsStore store;
-    FixedSystemSettings system;
-    CMainController c{MainPorts{sim, clock, view, store, system}};
-
+struct TransferFixture : test::ControllerRig<ScriptedView> {
     explicit TransferFixture(std::initializer_list<const char*> devices)
     {
         for (const char* d : devices)
             sim.attach(d);
-    }
-    // What the window does at start, with the posted Refresh handled.
-    void start()
-    {
-        c.start();
-        runPosted();
-    }
-    void runPosted()
-    {
-        for (int i = 0; i < 10 && !view.posted.empty(); ++i) {
-            const int command = view.posted.front();
-            view.posted.erase(view.posted.begin());
-            c.handleCommand(command);
-        }
     }
     // Lines from the transcript since `from`, as "<+ms since previous> <pid> <kind> <bytes>".
     std::vector<std::string> lines(const std::vector<std::string>& kinds, size_t from = 0) const
