@@ -1,0 +1,149 @@
+#pragma once
+// The main window: it draws what the core reports and forwards the user's
+// actions; every rule lives in the core (CMainController).
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_controller.h"
+#include "config/catalogue.h"
+#include "platform/system_settings.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSocketNotifier;
+class QSystemTrayIcon;
+class QToolButton;
+
+namespace cvk {
+class CCorvaneApp;
+class IHotplugMonitor;
+class IKeyboardLayout;
+}  // namespace cvk
+
+// Desktop settings as Qt sees them. Qt offers no way to change the wheel
+// scroll lines, so the value set is kept here only.
+class QtSystemSettings final : public cvk::ISystemSettings {
+public:
+    int wheelScrollLines() override;
+    void setWheelScrollLines(int lines) override { lines_ = lines; }
+    bool buttonsSwapped() override { return false; }
+    std::vector<cvk::MonitorRect> monitors() override;
+
+private:
+    int lines_ = 0;
+};
+
+struct DlgPorts {
+    cvk::IHidBus& bus;
+    cvk::IClock& clock;
+    cvk::ISettingsStore& store;
+    cvk::CCorvaneApp& app;
+    cvk::IKeyboardLayout* layout = nullptr;
+    // Device arrivals and removals; null where nothing reports them.
+    cvk::IHotplugMonitor* hotplug = nullptr;
+};
+
+class CCorvaneDlg final : public QWidget, public cvk::IViewPort {
+public:
+    explicit CCorvaneDlg(const DlgPorts& ports);
+    ~CCorvaneDlg() override;
+
+    // What the window does once it is shown: the configuration read and the
+    // device scan, then the timers and the hotplug watch.
+    void start();
+    // A later start of the program asks for the window.
+    void bringToFront();
+    // The window ended asking for a new copy of the program (language change).
+    bool restartRequested() const { return restartRequested_; }
+
+    // --- view port ---
+    void postCommand(int command) override;
+    void beep(int frequency, int durationMs) override;
+    cvk::MessageAnswer messageBox(const std::string& caption, const std::string& text,
+                                  cvk::MessageStyle style) override;
+    void setTitle(const std::string& text) override;
+    void setControlText(int control, const std::string& text) override;
+    void setTrayTip(const std::string& text) override;
+    void setTrayIcon(int iconId) override;
+    void enableControl(int control, bool on) override;
+    void showControl(int control, bool on) override;
+    void showWindow() override;
+    void closeWindow() override;
+    void repaint() override { refreshView(); }
+    void profilesChanged() override;
+    void drawBusyPicture() override;
+    void drawWakeFrame(int frame) override;
+    void drawWakePrompt(const std::string& text, bool bright) override;
+    cvk::PumpResult pump() override;
+    void waitCursor(bool on) override;
+    void flash() override;
+    void messageBeep() override;
+    std::optional<std::u16string> askSignature(const std::u16string& current) override;
+    std::optional<std::string> askProfileName(const std::string& current) override;
+    std::string askLanguage(const std::string& preset) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QPushButton* addCommandButton(class QHBoxLayout* row, const QString& text, int command);
+    void dispatch(int command);
+    void refreshView();
+    void refreshStatus();
+    void refreshDeviceButtons();
+    void openButtonMenu(int button);
+    void fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items);
+    void selectorActivated(int line);
+    void changeLanguage();
+    void endWindow();
+
+    // Notification area.
+    bool hideToTray();
+    void restoreFromTray();
+    void rebuildTrayMenu();
+
+    // Device changes.
+    void hotplugReadable();
+    void armDeviceChangeTimer();
+
+    QtSystemSettings system_;
+    cvk::ISettingsStore& store_;
+    cvk::CCorvaneApp& app_;
+    cvk::IKeyboardLayout* layout_;
+    cvk::IHotplugMonitor* hotplug_;
+    cvk::CMainController controller_;
+
+    QGroupBox* profileBox_ = nullptr;
+    QComboBox* selector_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* details_ = nullptr;
+    QLabel* wakePrompt_ = nullptr;
+    std::vector<QToolButton*> deviceButtons_;  // 0: the pad, 1..9
+    std::map<int, QWidget*> controls_;         // by control id
+    std::map<int, bool> enabled_;              // every id the core enabled or disabled
+    std::map<int, std::string> controlTexts_;
+
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    std::string tip_;
+
+    QTimer tickTimer_;
+    QTimer deviceChangeTimer_;
+    QSocketNotifier* hotplugNotifier_ = nullptr;
+
+    uint64_t arrivals_ = 0;  // commands and device changes handled so far
+    bool waitCursor_ = false;
+    bool ending_ = false;
+    bool restartRequested_ = false;
+};

@@ -1,0 +1,306 @@
+// The window program runs once per user: a second start hands over to the
+// first and ends at once, and a socket left behind by a crashed first copy
+// does not keep a new one from starting. Real processes, offscreen Qt, a
+// private runtime folder; every wait is bounded and a stuck child is killed.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+#ifdef CVK_GUI_PATH
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char* kInstanceFile = "{6F1C2B7A-3D4E-4A5B-9C8D-1E2F3A4B5C6D}";
+constexpr const char* kBroughtToFront = "cvkeys: brought to the front by a second start";
+constexpr auto kStartTimeout = 15s;
+constexpr auto kSecondExitTimeout = 5s;
+constexpr auto kReapTimeout = 5s;
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "cvk-gui-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A child process of the window program, killed and reaped when the test
+// leaves it running.
+class Child {
+public:
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0)
+            ::close(out_);
+    }
+
+    bool spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& errFile)
+    {
+        int pipeFds[2];
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+            return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0600);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (const std::string& e : env)
+            envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        out_ = pipeFds[0];
+        if (rc != 0) {
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+
+    // The exit status, or nothing when the child still runs at the deadline.
+    std::optional<int> waitExit(std::chrono::milliseconds timeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (pid_ > 0) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                return status;
+            }
+            if (r < 0 || Clock::now() >= deadline)
+                break;
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+
+    void signal(int sig)
+    {
+        if (pid_ > 0)
+            ::kill(pid_, sig);
+    }
+
+    // Reads the child's standard output until `needle` has shown up `times`
+    // times.
+    bool readUntil(const std::string& needle, std::chrono::milliseconds timeout, int times = 1)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (count(needle) < times) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                continue;
+            char buffer[512];
+            const ssize_t n = ::read(out_, buffer, sizeof buffer);
+            if (n <= 0)
+                return count(needle) >= times;
+            output_.append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+
+    const std::string& output() const { return output_; }
+
+    int count(const std::string& needle) const
+    {
+        int n = 0;
+        for (size_t at = output_.find(needle); at != std::string::npos; at = output_.find(needle, at + 1))
+            ++n;
+        return n;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string output_;
+};
+
+bool isSocket(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+template <typename Predicate>
+bool waitFor(Predicate done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// True when something accepts connections on the socket right now.
+bool accepts(const std::string& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(dir_.path().empty());
+        runtimeDir_ = dir_.path() + "/run";
+        ASSERT_EQ(::mkdir(runtimeDir_.c_str(), 0700), 0);
+        settings_ = dir_.path() + "/s.ini";
+        // A stored language keeps the first start from asking for one.
+        std::ofstream(settings_) << "[General]\nLangauge=EN\n";
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("XDG_RUNTIME_DIR=", 0) != 0)
+                env_.push_back(entry);
+        }
+        env_.push_back("QT_QPA_PLATFORM=offscreen");
+        env_.push_back("XDG_RUNTIME_DIR=" + runtimeDir_);
+        socket_ = runtimeDir_ + "/" + kInstanceFile;
+    }
+
+    bool start(Child& child, const std::string& errName)
+    {
+        return child.spawn({CVK_GUI_PATH, "--simulate", "none", "--settings", settings_}, env_,
+                           dir_.path() + "/" + errName);
+    }
+
+    // Ends a first copy the way a logout does and checks it went.
+    void terminate(Child& child)
+    {
+        child.signal(SIGTERM);
+        const std::optional<int> status = child.waitExit(kReapTimeout);
+        EXPECT_TRUE(status.has_value()) << "the first copy ignored SIGTERM";
+    }
+
+    std::string errors(const std::string& errName) { return slurp(dir_.path() + "/" + errName); }
+
+    TempDir dir_;
+    std::string runtimeDir_;
+    std::string settings_;
+    std::string socket_;
+    std::vector<std::string> env_;
+};
+
+TEST_F(SingleInstance, SecondStartHandsOverAndEndsAtOnce)
+{
+    Child first;
+    ASSERT_TRUE(start(first, "first.err"));
+    ASSERT_TRUE(waitFor([&] { return isSocket(socket_); }, kStartTimeout))
+        << "the first copy never listened\n" << errors("first.err");
+
+    Child second;
+    ASSERT_TRUE(start(second, "second.err"));
+    const std::optional<int> status = second.waitExit(kSecondExitTimeout);
+    ASSERT_TRUE(status.has_value()) << "the second copy kept running\n" << errors("second.err");
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << errors("second.err");
+
+    EXPECT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout))
+        << "first copy printed: " << first.output() << "\n" << errors("first.err");
+    // Still the one copy: the second did not take over the socket.
+    EXPECT_TRUE(accepts(socket_));
+    terminate(first);
+}
+
+TEST_F(SingleInstance, StaleSocketOfACrashedCopyDoesNotBlockANewOne)
+{
+    {
+        Child crashed;
+        ASSERT_TRUE(start(crashed, "crashed.err"));
+        ASSERT_TRUE(waitFor([&] { return isSocket(socket_); }, kStartTimeout)) << errors("crashed.err");
+        crashed.signal(SIGKILL);
+        ASSERT_TRUE(crashed.waitExit(kReapTimeout).has_value());
+    }
+    ASSERT_TRUE(isSocket(socket_)) << "a killed copy leaves its socket behind";
+    ASSERT_FALSE(accepts(socket_));
+
+    Child first;
+    ASSERT_TRUE(start(first, "first.err"));
+    ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout))
+        << "the new copy never listened\n" << errors("first.err");
+    // The probe itself was a connection, which the new copy answers.
+    ASSERT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 1)) << errors("first.err");
+    // It is a working first copy: a later start still hands over to it.
+    Child second;
+    ASSERT_TRUE(start(second, "second.err"));
+    const std::optional<int> status = second.waitExit(kSecondExitTimeout);
+    ASSERT_TRUE(status.has_value()) << errors("second.err");
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << errors("second.err");
+    EXPECT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 2)) << errors("first.err");
+    terminate(first);
+}
+
+#else
+
+TEST(SingleInstance, NeedsTheWindowProgram) { GTEST_SKIP() << "built without the window program"; }
+
+#endif
+
+}  // namespace
