@@ -263,10 +263,10 @@ std::vector<std::string> simModelNames()
     return names;
 }
 
-SimDeviceConfig parseSimSpec(const std::string& spec)
+SimDeviceConfig parseSimSetup(const std::string& setup)
 {
-    const size_t colon = spec.find(':');
-    const std::string name = spec.substr(0, colon);
+    const size_t colon = setup.find(':');
+    const std::string name = setup.substr(0, colon);
     const ModelInfo* model = modelByName(name);
     if (!model) {
         std::string known;
@@ -282,7 +282,7 @@ SimDeviceConfig parseSimSpec(const std::string& spec)
     bool textGiven = false;
 
     if (colon != std::string::npos) {
-        const std::string rest = spec.substr(colon + 1);
+        const std::string rest = setup.substr(colon + 1);
         size_t start = 0;
         while (start <= rest.size()) {
             size_t end = rest.find(',', start);

@@ -87,8 +87,8 @@ struct SimDeviceConfig {
 
 // Parses "MODEL[:key=value,...]"; throws std::invalid_argument with a
 // message naming the bad part.
-SimDeviceConfig parseSimSpec(const std::string& spec);
-// The model names parseSimSpec accepts, in product-id order.
+SimDeviceConfig parseSimSetup(const std::string& setup);
+// The model names parseSimSetup accepts, in product-id order.
 std::vector<std::string> simModelNames();
 
 class SimBus;
@@ -187,7 +187,7 @@ public:
     const Transcript& transcript() const { return transcript_; }
 
     SimDevice& attach(const SimDeviceConfig& config);
-    SimDevice& attach(const std::string& spec) { return attach(parseSimSpec(spec)); }
+    SimDevice& attach(const std::string& setup) { return attach(parseSimSetup(setup)); }
     // Unplugs every device with this product id; false when none was there.
     bool unplug(uint16_t productId);
     // The present device with this product id (first attached), or null.

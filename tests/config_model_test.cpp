@@ -26,14 +26,14 @@ using Lines = std::vector<std::string>;
 // 1920-pixel monitor unless a case says otherwise.
 class ConfigFixture : public ::testing::Test {
 protected:
-    void attach(const std::vector<std::string>& specs)
+    void attach(const std::vector<std::string>& setups)
     {
-        for (const std::string& s : specs)
+        for (const std::string& s : setups)
             f.sim.attach(s);
         deviceScan(f.link);
         f.sim.transcript().clear();
     }
-    void attach(const std::string& spec) { attach(std::vector<std::string>{spec}); }
+    void attach(const std::string& setup) { attach(std::vector<std::string>{setup}); }
     bool restore() { return restoreDefaults(f.link, model, system); }
 
     SimFixture f;
@@ -93,7 +93,7 @@ TEST(ConfigModel, DiffersOnlyWithinTheExchangedLength)
 
 struct SetByteCase {
     const char* name;
-    const char* spec;
+    const char* setup;
     Lines sent;
 };
 
@@ -101,7 +101,7 @@ class ConfigSetByte : public ConfigFixture, public ::testing::WithParamInterface
 
 TEST_P(ConfigSetByte, StoresAndSendsOnlyBelow0x300)
 {
-    attach(GetParam().spec);
+    attach(GetParam().setup);
     setByte(f.link, model, 7, 0x19);
     EXPECT_EQ(model.block[7], 0x19);
     EXPECT_EQ(f.reports({"set-feature", "out"}), GetParam().sent);
@@ -130,7 +130,7 @@ TEST_F(ConfigSetByteFailure, RefusedReportBeepsAndKeepsTheValue)
 
 struct RestoreCase {
     const char* name;
-    const char* spec;
+    const char* setup;
     int exchangedLength;
     std::vector<MonitorRect> monitors;
     std::span<const uint8_t> table;  // leading bytes expected from a factory table
@@ -153,7 +153,7 @@ class RestoreModels : public ConfigFixture, public ::testing::WithParamInterface
 TEST_P(RestoreModels, FillsTheBlockFromTheFactoryValues)
 {
     const RestoreCase& c = GetParam();
-    attach(c.spec);
+    attach(c.setup);
     model.exchangedLength = c.exchangedLength;
     model.block.fill(0xEE);
     model.block[kPosCursorSpeed] = 7;
@@ -212,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 struct VariantCase {
-    const char* spec;
+    const char* setup;
     uint8_t button1, button9, precision, scrollSpeed;
 };
 
@@ -221,7 +221,7 @@ class RestoreWirelessVariants : public ConfigFixture, public ::testing::WithPara
 TEST_P(RestoreWirelessVariants, OwnButtonsPrecisionAndScrollSpeed)
 {
     const VariantCase& c = GetParam();
-    attach(c.spec);
+    attach(c.setup);
     model.exchangedLength = 90;
     ASSERT_TRUE(restore());
     EXPECT_EQ(model.block[1], c.button1);
@@ -288,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(RestoreDefaults, RestoreRefused,
 
 struct SpeedCase {
     const char* name;
-    const char* spec;
+    const char* setup;
     int remembered;
     int defaultSpeed;  // what the block holds afterwards
     Lines sent;
@@ -299,7 +299,7 @@ class RestoreCursorSpeed : public ConfigFixture, public ::testing::WithParamInte
 TEST_P(RestoreCursorSpeed, DeviceKeepsTheRememberedSpeedUntilApply)
 {
     const SpeedCase& c = GetParam();
-    attach(c.spec);
+    attach(c.setup);
     model.exchangedLength = 90;
     model.block[kPosCursorSpeed] = static_cast<uint8_t>(c.remembered);
     ASSERT_TRUE(restore());

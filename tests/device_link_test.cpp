@@ -327,7 +327,7 @@ TEST(DeviceScan, ReplacedHandlesAreReleased)
 // ---------------------------------------------------------------- senders
 
 struct FirmwareCase {
-    const char* spec;
+    const char* setup;
     int preambleReports;
 };
 
@@ -336,7 +336,7 @@ class PreambleThreshold : public ::testing::TestWithParam<FirmwareCase> {};
 TEST_P(PreambleThreshold, CursorSpeedOnTheRegisterFamily)
 {
     SimFixture f;
-    f.sim.attach(GetParam().spec);
+    f.sim.attach(GetParam().setup);
     deviceScan(f.link);
     f.sim.transcript().clear();
     const int64_t before = f.clock.nowMs();
@@ -355,13 +355,13 @@ INSTANTIATE_TEST_SUITE_P(Firmware, PreambleThreshold,
 
 TEST(Senders, LegacySetByteOnlyBelow0x300)
 {
-    for (auto [spec, sent] : {std::pair{"arvel-old:fw=0x2FE", 1}, std::pair{"arvel:fw=0x300", 0}}) {
+    for (auto [setup, sent] : {std::pair{"arvel-old:fw=0x2FE", 1}, std::pair{"arvel:fw=0x300", 0}}) {
         SimFixture f;
-        f.sim.attach(spec);
+        f.sim.attach(setup);
         deviceScan(f.link);
         f.sim.transcript().clear();
         legacySetByte(f.link, 3, 0x20);
-        EXPECT_EQ(f.count("set-feature", "00 03 20"), sent) << spec;
+        EXPECT_EQ(f.count("set-feature", "00 03 20"), sent) << setup;
         EXPECT_EQ(f.view.beeps, 0);
     }
 }

@@ -18,14 +18,14 @@ namespace cvk {
 namespace {
 
 // Compiling a keymap takes milliseconds; the tests share one per name.
-IKeyboardLayout& layout(const std::string& spec)
+IKeyboardLayout& layout(const std::string& setup)
 {
     static std::map<std::string, std::unique_ptr<IKeyboardLayout>> cache;
-    auto& entry = cache[spec];
+    auto& entry = cache[setup];
     if (!entry)
-        entry = makeXkbLayoutFromSpec(spec);
+        entry = makeXkbLayoutFromName(setup);
     if (!entry)
-        throw std::runtime_error("xkb-data has no layout " + spec);
+        throw std::runtime_error("xkb-data has no layout " + setup);
     return *entry;
 }
 

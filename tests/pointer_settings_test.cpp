@@ -21,10 +21,10 @@ struct PanelFixture {
     test::SimFixture f;
     ConfigModel model;
 
-    void attach(const std::vector<std::string>& specs)
+    void attach(const std::vector<std::string>& setups)
     {
-        for (const std::string& spec : specs)
-            f.sim.attach(spec);
+        for (const std::string& setup : setups)
+            f.sim.attach(setup);
         deviceScan(f.link);
         f.sim.transcript().clear();
     }
@@ -80,7 +80,7 @@ TEST(SliderSpeedKnob, OutOfRangeSpeedsSitAtTheEnds)
 
 struct LiveSpeedCase {
     const char* name;
-    const char* spec;
+    const char* setup;
     int before;  // position 19 before the drop
     int x;
     Lines sent;  // output, input and feature reports in order
@@ -96,7 +96,7 @@ class SliderLiveSpeed : public PanelFixture, public ::testing::TestWithParam<Liv
 TEST_P(SliderLiveSpeed, SendsOnlyWhenTheSpeedChanges)
 {
     const LiveSpeedCase& c = GetParam();
-    attach({c.spec});
+    attach({c.setup});
     model.block[kPosCursorSpeed] = static_cast<uint8_t>(c.before);
     const int64_t start = f.clock.nowMs();
     dropKnob(f.link, model, kRowCursorSpeed, c.x);
@@ -298,7 +298,7 @@ TEST(PointerBrillSwitch, TogglesBetweenZeroAndFull)
 
 struct VisibilityCase {
     const char* name;
-    std::vector<std::string> specs;
+    std::vector<std::string> setups;
     bool settingsView;
     std::vector<bool> rows;  // 0..3
 };
@@ -307,7 +307,7 @@ class PointerVisibility : public PanelFixture, public ::testing::TestWithParam<V
 
 TEST_P(PointerVisibility, RowsPerModel)
 {
-    attach(GetParam().specs);
+    attach(GetParam().setups);
     DeviceState& s = f.link.state;
     if (s.deviceCount == 0 && s.receiverPresent()) {
         // What the configuration read leaves for a receiver alone.

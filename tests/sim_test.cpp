@@ -32,7 +32,7 @@ TEST(SimParse, DefaultsPerModel)
     const std::vector<uint16_t> pids = {1, 4, 5, 6, 7, 8, 9, 10, 11};
     std::vector<std::array<uint8_t, 4>> ids;
     for (size_t i = 0; i < names.size(); ++i) {
-        const SimDeviceConfig c = parseSimSpec(names[i]);
+        const SimDeviceConfig c = parseSimSetup(names[i]);
         EXPECT_EQ(c.productId, pids[i]) << names[i];
         EXPECT_EQ(c.modelName, names[i]);
         EXPECT_EQ(c.firmwareText.size(), 10u) << names[i];
@@ -40,16 +40,16 @@ TEST(SimParse, DefaultsPerModel)
     }
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end()) << "default ids must differ per model";
-    EXPECT_EQ(parseSimSpec("arvel-old").firmware, 0x0250);
-    EXPECT_EQ(parseSimSpec("arvel").firmware, 0x031C);
-    EXPECT_EQ(parseSimSpec("essom").firmware, 0x031C);
-    EXPECT_EQ(parseSimSpec("dorrin").firmware, 0x1205);
-    EXPECT_EQ(parseSimSpec("dorrin").firmwareText, "CVK-1.2.05");
+    EXPECT_EQ(parseSimSetup("arvel-old").firmware, 0x0250);
+    EXPECT_EQ(parseSimSetup("arvel").firmware, 0x031C);
+    EXPECT_EQ(parseSimSetup("essom").firmware, 0x031C);
+    EXPECT_EQ(parseSimSetup("dorrin").firmware, 0x1205);
+    EXPECT_EQ(parseSimSetup("dorrin").firmwareText, "CVK-1.2.05");
 }
 
 TEST(SimParse, Keys)
 {
-    const SimDeviceConfig c = parseSimSpec(
+    const SimDeviceConfig c = parseSimSetup(
         "dorrin-receiver:fw=0x1320,id=0A0b0C0d,latency=3,wake-after=12,corrupt-write=2,unplug-after=40,no-"
         "answer,"
         "wrong-echo=1,battery-raw=160,signal=0xE3,status=5,battery=100,link=300,signal-valid=0,fw-text=ABC "
@@ -71,17 +71,17 @@ TEST(SimParse, Keys)
     EXPECT_FALSE(c.signalValid);
     EXPECT_EQ(c.firmwareText, "ABC DEF");
 
-    EXPECT_EQ(parseSimSpec("arvel:fw=800").firmware, 800);
-    EXPECT_FALSE(parseSimSpec("brill:no-answer=0").faults.noAnswer);
-    EXPECT_EQ(parseSimSpec("brill:").productId, 10);
+    EXPECT_EQ(parseSimSetup("arvel:fw=800").firmware, 800);
+    EXPECT_FALSE(parseSimSetup("brill:no-answer=0").faults.noAnswer);
+    EXPECT_EQ(parseSimSetup("brill:").productId, 10);
     // Without fw-text the text follows the firmware.
-    EXPECT_EQ(parseSimSpec("essom").firmwareText, "CVK-0.3.28");
+    EXPECT_EQ(parseSimSetup("essom").firmwareText, "CVK-0.3.28");
 }
 
 TEST(SimParse, BadInputNamesTheBadPart)
 {
     struct Case {
-        std::string spec;
+        std::string setup;
         std::string named;  // must appear in the message
     };
     const std::vector<Case> cases = {
@@ -105,10 +105,10 @@ TEST(SimParse, BadInputNamesTheBadPart)
     };
     for (const Case& c : cases) {
         try {
-            parseSimSpec(c.spec);
-            ADD_FAILURE() << "accepted: " << c.spec;
+            parseSimSetup(c.setup);
+            ADD_FAILURE() << "accepted: " << c.setup;
         } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << c.spec << " -> " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << c.setup << " -> " << e.what();
         }
     }
 }
@@ -493,7 +493,7 @@ TEST_F(SimBusTest, ReceiverFeatureReports)
 }
 
 struct RegisterCase {
-    const char* spec;
+    const char* setup;
     uint8_t firstPosition;  // register position of block byte 0
 };
 
@@ -501,7 +501,7 @@ class SimRegisterTest : public SimBusTest, public ::testing::WithParamInterface<
 
 TEST_P(SimRegisterTest, BlockBytesLandOnlyInsideAWrite)
 {
-    SimDevice& d = bus.attach(GetParam().spec);
+    SimDevice& d = bus.attach(GetParam().setup);
     const std::array<uint8_t, 256> before = d.block();
     HidDevicePtr mouse = openMouse(d.productId());
     // The preamble and a cursor speed outside a write leave the block alone.

@@ -64,7 +64,7 @@ TEST(DeviceChangeScan, ArrivalWaitsTwoSecondsRemovalATenth)
 TEST(ReceiverStatus, VoltageAndSignal)
 {
     struct Case {
-        const char* spec;
+        const char* setup;
         int battery;
         int signal;
     };
@@ -75,10 +75,10 @@ TEST(ReceiverStatus, VoltageAndSignal)
         {"receiver:battery-raw=12,signal=0", -1, 0},   // no voltage, no strength: both kept
     };
     for (const Case& c : cases) {
-        TimerFixture f{c.spec};
+        TimerFixture f{c.setup};
         f.tick();
-        EXPECT_EQ(f.c.batteryState, c.battery) << c.spec;
-        EXPECT_EQ(f.c.signalLevel, c.signal) << c.spec;
+        EXPECT_EQ(f.c.batteryState, c.battery) << c.setup;
+        EXPECT_EQ(f.c.signalLevel, c.signal) << c.setup;
     }
 }
 

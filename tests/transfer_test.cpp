@@ -120,18 +120,18 @@ TEST(ConfigurationRead, CindelReadsNinetyBytesAndItsTextAreas)
 TEST(ConfigurationRead, RegisterFamilyUsesIndexedStrings)
 {
     struct Case {
-        const char* spec;
+        const char* setup;
         int index;
     };
     for (const Case& c : {Case{"essom:fw=0x1000", 3}, Case{"essom:fw=0x1001", 16}}) {
-        TransferFixture f{c.spec};
+        TransferFixture f{c.setup};
         f.start();
         const auto strings = f.lines({"get-string"});
-        ASSERT_FALSE(strings.empty()) << c.spec;
+        ASSERT_FALSE(strings.empty()) << c.setup;
         EXPECT_TRUE(strings.front().starts_with(fmt::format("+0 06 get-string {:02X} ", c.index))) << strings.front();
         EXPECT_EQ(f.c.config.exchangedLength, 32);
         const auto& device = f.sim.find(kModelEssom)->block();
-        EXPECT_TRUE(std::equal(device.begin(), device.end(), f.c.config.block.begin())) << c.spec;
+        EXPECT_TRUE(std::equal(device.begin(), device.end(), f.c.config.block.begin())) << c.setup;
     }
 }
 
@@ -321,7 +321,7 @@ TEST(WriteSequence, HiddenNumberOutsideItsRangeIsNotSent)
 }
 
 struct RegisterCase {
-    const char* spec;
+    const char* setup;
     int offset;
     bool preamble;
 };
@@ -331,7 +331,7 @@ class RegisterWrite : public ::testing::TestWithParam<RegisterCase> {};
 TEST_P(RegisterWrite, StartBytesEndWithTheirPausesThenReadBack)
 {
     const RegisterCase& p = GetParam();
-    TransferFixture f{p.spec};
+    TransferFixture f{p.setup};
     f.start();
     f.c.config.block[1] = kFnRightClick;
     const size_t from = f.mark();
@@ -376,20 +376,20 @@ TEST(WriteSequence, LegacyFirmwareSendsOnlyTheApplyReport)
 
 TEST(WriteSequence, EveryWriteCorruptedGivesUpAfterTwentyAttempts)
 {
-    for (const char* spec : {"dorrin:corrupt-write=100000", "essom:corrupt-write=100000"}) {
-        TransferFixture f{spec};
+    for (const char* setup : {"dorrin:corrupt-write=100000", "essom:corrupt-write=100000"}) {
+        TransferFixture f{setup};
         f.start();
         const auto reference = f.c.config.reference;
         f.c.config.block[2] ^= 1;
         const size_t from = f.mark();
-        EXPECT_FALSE(f.c.writeSequence()) << spec;
+        EXPECT_FALSE(f.c.writeSequence()) << setup;
         const std::string start = f.c.link.state.commandFamily() ? "out 82 0E 1C 39 20 " : "set-feature 01 FF F8";
         int attempts = 0;
         for (const std::string& l : f.lines({"out", "set-feature"}, from))
             attempts += l.find(start) != std::string::npos;
-        EXPECT_EQ(attempts, kWriteAttempts) << spec;
-        EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << spec;
-        EXPECT_EQ(f.c.config.reference, reference) << spec;
+        EXPECT_EQ(attempts, kWriteAttempts) << setup;
+        EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << setup;
+        EXPECT_EQ(f.c.config.reference, reference) << setup;
         EXPECT_FALSE(f.c.link.state.busy);
         EXPECT_EQ(f.view.progress, TaskbarProgress::None);
     }
@@ -406,18 +406,18 @@ TEST(WriteSequence, OneCorruptedByteIsMendedByTheNextAttempt)
 
 TEST(WriteSequence, UnpluggedMidWriteShowsTheErrorAndKeepsTheReference)
 {
-    for (const char* spec : {"dorrin", "cindel:id=01020304", "essom"}) {
-        TransferFixture f{spec};
+    for (const char* setup : {"dorrin", "cindel:id=01020304", "essom"}) {
+        TransferFixture f{setup};
         f.start();
         f.store.writeInt("Profile", "NumberOfProfiles", 1);
         const auto storeBefore = f.store.all();
         const auto reference = f.c.config.reference;
         f.c.config.block[1] ^= 0x20;
         f.sim.devices().front()->config().faults.unplugAfter = f.sim.devices().front()->reportCount() + 10;
-        EXPECT_FALSE(f.c.writeSequence()) << spec;
-        EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << spec;
-        EXPECT_EQ(f.c.config.reference, reference) << spec;
-        EXPECT_EQ(f.store.all().size(), storeBefore.size()) << spec;
+        EXPECT_FALSE(f.c.writeSequence()) << setup;
+        EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << setup;
+        EXPECT_EQ(f.c.config.reference, reference) << setup;
+        EXPECT_EQ(f.store.all().size(), storeBefore.size()) << setup;
         EXPECT_FALSE(f.c.link.state.busy);
     }
 }
@@ -462,16 +462,16 @@ TEST(WriteSequence, NoChannelEndsWithTheErrorAtOnce)
 TEST(WriteSequence, WheelLinesFollowTheBlockAndTheFamily)
 {
     struct Case {
-        const char* spec;
+        const char* setup;
         uint8_t position16;
         int lines;
     };
     for (const Case& c : {Case{"dorrin", 16, 1}, Case{"dorrin", 32, 3}, Case{"cindel", 32, 1}}) {
-        TransferFixture f{c.spec};
+        TransferFixture f{c.setup};
         f.start();
         f.c.config.block[kPosEdgePrecision] = c.position16;
         ASSERT_TRUE(f.c.writeSequence());
-        EXPECT_EQ(f.system.wheelLines, c.lines) << c.spec << " " << int(c.position16);
+        EXPECT_EQ(f.system.wheelLines, c.lines) << c.setup << " " << int(c.position16);
         EXPECT_EQ(f.c.wheelLines, c.lines);
     }
 }

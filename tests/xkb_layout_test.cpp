@@ -26,12 +26,12 @@ namespace {
 TEST(XkbLayout, UnknownLayoutIsRefused)
 {
     EXPECT_EQ(makeXkbLayout("no-such-layout"), nullptr);
-    EXPECT_EQ(makeXkbLayoutFromSpec("de(no-such-variant)"), nullptr);
+    EXPECT_EQ(makeXkbLayoutFromName("de(no-such-variant)"), nullptr);
 }
 
 TEST(XkbLayout, NamesWithAndWithoutVariant)
 {
-    auto de = makeXkbLayoutFromSpec("de(nodeadkeys)");
+    auto de = makeXkbLayoutFromName("de(nodeadkeys)");
     ASSERT_NE(de, nullptr);
     EXPECT_EQ(de->name(), "de(nodeadkeys)");
     EXPECT_EQ(makeXkbLayout("se")->name(), "se");

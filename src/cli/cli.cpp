@@ -178,7 +178,7 @@ public:
                 } else if (a == "--language-dir")
                     startOptions_.languageDir = *v;
                 else if (a == "--layout") {
-                    layout_ = makeXkbLayoutFromSpec(*v);
+                    layout_ = makeXkbLayoutFromName(*v);
                     if (!layout_) {
                         err_ << "cvkeys-cli: --layout " << *v << ": no such keyboard layout in xkb-data\n";
                         return 2;
@@ -233,13 +233,13 @@ private:
                 err_ << "cvkeys-cli: cannot write the trace file '" << trace_ << "'\n";
                 return false;
             }
-            for (const std::string& spec : simulate_) {
-                if (spec == "none")
+            for (const std::string& setup : simulate_) {
+                if (setup == "none")
                     continue;
                 try {
-                    simBus_->attach(spec);
+                    simBus_->attach(setup);
                 } catch (const std::invalid_argument& e) {
-                    err_ << "cvkeys-cli: --simulate " << spec << ": " << e.what() << "\n";
+                    err_ << "cvkeys-cli: --simulate " << setup << ": " << e.what() << "\n";
                     return false;
                 }
             }

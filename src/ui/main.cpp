@@ -100,14 +100,14 @@ int main(int argc, char** argv)
     std::unique_ptr<cvk::IHotplugMonitor> hotplug;
     if (parser.isSet(simulate)) {
         auto simBus = std::make_unique<cvk::sim::SimBus>(clock);
-        for (const QString& spec : parser.values(simulate)) {
-            if (spec == QLatin1String("none"))
+        for (const QString& setup : parser.values(simulate)) {
+            if (setup == QLatin1String("none"))
                 continue;
             try {
-                simBus->attach(spec.toStdString());
+                simBus->attach(setup.toStdString());
             } catch (const std::invalid_argument& e) {
                 QMessageBox::critical(nullptr, QStringLiteral("CV Keys"),
-                                      QStringLiteral("--simulate %1: %2").arg(spec, QString::fromUtf8(e.what())));
+                                      QStringLiteral("--simulate %1: %2").arg(setup, QString::fromUtf8(e.what())));
                 return 2;
             }
         }

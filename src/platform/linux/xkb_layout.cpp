@@ -407,12 +407,12 @@ std::unique_ptr<IKeyboardLayout> makeXkbLayout(const std::string& layout, const 
     return std::make_unique<XkbLayout>(std::move(name), std::move(tables));
 }
 
-std::unique_ptr<IKeyboardLayout> makeXkbLayoutFromSpec(const std::string& spec)
+std::unique_ptr<IKeyboardLayout> makeXkbLayoutFromName(const std::string& setup)
 {
-    const auto open = spec.find('(');
-    if (open != std::string::npos && !spec.empty() && spec.back() == ')')
-        return makeXkbLayout(spec.substr(0, open), spec.substr(open + 1, spec.size() - open - 2));
-    return makeXkbLayout(spec);
+    const auto open = setup.find('(');
+    if (open != std::string::npos && !setup.empty() && setup.back() == ')')
+        return makeXkbLayout(setup.substr(0, open), setup.substr(open + 1, setup.size() - open - 2));
+    return makeXkbLayout(setup);
 }
 
 std::unique_ptr<IKeyboardLayout> makeSessionKeyboardLayout(const SessionLayoutSources& sources)

@@ -43,7 +43,7 @@ XkbLayoutName sessionLayoutName(const SessionLayoutSources& sources = {});
 // nullptr when xkb-data has no such layout.
 std::unique_ptr<IKeyboardLayout> makeXkbLayout(const std::string& layout, const std::string& variant = "");
 // The same from one word, "layout" or "layout(variant)" as xkb writes it.
-std::unique_ptr<IKeyboardLayout> makeXkbLayoutFromSpec(const std::string& spec);
+std::unique_ptr<IKeyboardLayout> makeXkbLayoutFromName(const std::string& setup);
 
 // The session's layout; refresh() reads the configuration again. A
 // configured layout that does not compile falls back to "us". Never null;
