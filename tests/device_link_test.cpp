@@ -446,3 +446,31 @@ TEST(Senders, SilentCommandFamilyDeviceEndsQuietly)
 
 }  // namespace
 }  // namespace cvk
+
+namespace cvk {
+namespace {
+
+// The status poll's channel search reads a kept enumeration; hotplug events
+// and a vanished interface make it look again.
+TEST(CachingBus, KeepsTheListUntilADeviceChange)
+{
+    test::SimFixture f;
+    CachingHidBus cached(f.sim);
+    f.sim.attach("dorrin");
+    EXPECT_TRUE(CHidChannel(cached, f.clock, kVendorId, kModelDorrin).isOpen());
+    f.sim.attach("cindel");
+    EXPECT_FALSE(CHidChannel(cached, f.clock, kVendorId, kModelCindel).isOpen());  // not seen yet
+    cached.invalidate();
+    EXPECT_TRUE(CHidChannel(cached, f.clock, kVendorId, kModelCindel).isOpen());
+
+    // Unplugged without an event: opening the stale entry fails and the next
+    // search looks again.
+    f.sim.unplug(kModelCindel);
+    f.sim.attach("cindel");
+    CHidChannel stale(cached, f.clock, kVendorId, kModelCindel);
+    EXPECT_FALSE(stale.isOpen());
+    EXPECT_TRUE(stale.open(kVendorId, kModelCindel));
+}
+
+}  // namespace
+}  // namespace cvk

@@ -30,13 +30,16 @@ int signalLevelFor(int strength)
 
 void CMainController::deviceChanged(bool arrival)
 {
+    link.bus.invalidate();
     deviceChangeTimer.onEvent(arrival ? HotplugEvent::Arrival : HotplugEvent::RemovalComplete, link.clock.nowMs());
 }
 
 void CMainController::pollDeviceChange()
 {
-    if (deviceChangeTimer.due(link.clock.nowMs()))
+    if (deviceChangeTimer.due(link.clock.nowMs())) {
+        link.bus.invalidate();
         deviceScan(link);
+    }
 }
 
 bool CMainController::unsavedChanges() const

@@ -225,7 +225,14 @@ private:
             clock_ = std::make_unique<SteadyClock>();
             systemBus_ = makeSystemHidBus();
             bus_ = systemBus_.get();
-            hotplug_ = std::make_unique<UdevHotplugMonitor>();
+            auto monitor = std::make_unique<UdevHotplugMonitor>();
+            // The enumeration is kept between hotplug events only when every
+            // event is seen.
+            if (monitor->available()) {
+                cachingBus_ = std::make_unique<CachingHidBus>(*systemBus_);
+                bus_ = cachingBus_.get();
+            }
+            hotplug_ = std::move(monitor);
         } else {
             clock_ = std::make_unique<sim::VirtualClock>();
             simBus_ = std::make_unique<sim::SimBus>(*clock_);
@@ -737,6 +744,7 @@ private:
     std::unique_ptr<IClock> clock_;
     std::unique_ptr<sim::SimBus> simBus_;
     std::unique_ptr<IHidBus> systemBus_;
+    std::unique_ptr<IHidBus> cachingBus_;
     IHidBus* bus_ = nullptr;
     std::unique_ptr<ISettingsStore> store_;
     std::unique_ptr<CMainController> controller_;

@@ -62,6 +62,43 @@ public:
     // Opens the node of one enumeration entry. Null on failure; the reason
     // goes to *error when given.
     virtual HidDevicePtr open(const HidInterfaceInfo& entry, HidOpenError* error = nullptr) = 0;
+    // Interfaces may have come or gone (a hotplug event): a bus that keeps
+    // its enumeration forgets it.
+    virtual void invalidate() {}
+};
+
+// Keeps the last enumeration until invalidate(), so the status poll's
+// channel search does not walk the system's devices ten times a second. Use
+// it only where every arrival and removal reaches invalidate().
+class CachingHidBus final : public IHidBus {
+public:
+    explicit CachingHidBus(IHidBus& inner) : inner_(inner) {}
+    std::vector<HidInterfaceInfo> enumerate() override
+    {
+        if (!cache_)
+            cache_ = inner_.enumerate();
+        return *cache_;
+    }
+    HidDevicePtr open(const HidInterfaceInfo& entry, HidOpenError* error = nullptr) override
+    {
+        HidOpenError reason = HidOpenError::None;
+        HidDevicePtr node = inner_.open(entry, &reason);
+        // A listed interface that is gone means the list is stale.
+        if (!node && reason == HidOpenError::NotFound)
+            cache_.reset();
+        if (error)
+            *error = reason;
+        return node;
+    }
+    void invalidate() override
+    {
+        cache_.reset();
+        inner_.invalidate();
+    }
+
+private:
+    IHidBus& inner_;
+    std::optional<std::vector<HidInterfaceInfo>> cache_;
 };
 
 }  // namespace cvk

@@ -97,6 +97,7 @@ int main(int argc, char** argv)
     // transfers at a believable pace.
     cvk::SteadyClock clock;
     std::unique_ptr<cvk::IHidBus> bus;
+    std::unique_ptr<cvk::IHidBus> systemBus;
     std::unique_ptr<cvk::IHotplugMonitor> hotplug;
     if (parser.isSet(simulate)) {
         auto simBus = std::make_unique<cvk::sim::SimBus>(clock);
@@ -114,9 +115,15 @@ int main(int argc, char** argv)
         bus = std::move(simBus);
         hotplug = std::make_unique<cvk::NullHotplugMonitor>();
     } else {
-        bus = cvk::makeSystemHidBus();
-        hotplug = std::make_unique<cvk::UdevHotplugMonitor>();
+        systemBus = cvk::makeSystemHidBus();
+        auto monitor = std::make_unique<cvk::UdevHotplugMonitor>();
+        // The enumeration is kept between hotplug events only when every
+        // event is seen.
+        if (monitor->available())
+            bus = std::make_unique<cvk::CachingHidBus>(*systemBus);
+        hotplug = std::move(monitor);
     }
+    cvk::IHidBus& activeBus = bus ? *bus : *systemBus;
 
     std::unique_ptr<cvk::ISettingsStore> store =
         parser.isSet(settings)
@@ -130,7 +137,7 @@ int main(int argc, char** argv)
 
     const std::unique_ptr<cvk::IKeyboardLayout> layout = cvk::makeSessionKeyboardLayout();
 
-    CCorvaneDlg dlg(DlgPorts{*bus, clock, *store, cvApp, layout.get(), hotplug.get()});
+    CCorvaneDlg dlg(DlgPorts{activeBus, clock, *store, cvApp, layout.get(), hotplug.get()});
     window = &dlg;
     dlg.show();
     QTimer::singleShot(0, &dlg, [&dlg] { dlg.start(); });
