@@ -13,21 +13,12 @@
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
 #include "platform/linux/xkb_layout.h"
+#include "test_support.h"
 
 namespace cvk {
 namespace {
 
-// Compiling a keymap takes milliseconds; the tests share one per name.
-IKeyboardLayout& layout(const std::string& setup)
-{
-    static std::map<std::string, std::unique_ptr<IKeyboardLayout>> cache;
-    auto& entry = cache[setup];
-    if (!entry)
-        entry = makeXkbLayoutFromName(setup);
-    if (!entry)
-        throw std::runtime_error("xkb-data has no layout " + setup);
-    return *entry;
-}
+IKeyboardLayout& layout(const std::string& name) { return test::namedLayout(name); }
 
 }  // namespace
 

@@ -11,20 +11,12 @@
 #include "config/config_model.h"
 #include "keys/strokes.h"
 #include "platform/linux/xkb_layout.h"
+#include "test_support.h"
 
 namespace cvk {
 namespace {
 
-IKeyboardLayout& layout(const std::string& setup)
-{
-    static std::map<std::string, std::unique_ptr<IKeyboardLayout>> cache;
-    auto& entry = cache[setup];
-    if (!entry)
-        entry = makeXkbLayoutFromName(setup);
-    if (!entry)
-        throw std::runtime_error("xkb-data has no layout " + setup);
-    return *entry;
-}
+IKeyboardLayout& layout(const std::string& name) { return test::namedLayout(name); }
 
 std::vector<Stroke> strokesOf(const StrokeConversion& c) { return {c.strokes.begin(), c.strokes.begin() + c.count}; }
 

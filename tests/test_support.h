@@ -5,16 +5,33 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/main_controller.h"
 #include "app/view_port.h"
+#include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "device/device_link.h"
 #include "sim/sim.h"
 
 namespace cvk::test {
+
+// A keyboard layout of xkb-data by name ("us", "se", "de(nodeadkeys)").
+// Compiling a keymap takes milliseconds; the tests share one per name.
+inline IKeyboardLayout& namedLayout(const std::string& name)
+{
+    static std::map<std::string, std::unique_ptr<IKeyboardLayout>> cache;
+    auto& entry = cache[name];
+    if (!entry)
+        entry = makeXkbLayoutFromName(name);
+    if (!entry)
+        throw std::runtime_error("xkb-data has no layout " + name);
+    return *entry;
+}
 
 class RecordingView : public IViewPort {
 public:

@@ -4,55 +4,13 @@
 
 #include "config/config_model.h"
 #include "device/device_state.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
 
 namespace {
 
-// Text ids of the menu texts.
-enum : int {
-    kTxtClickSelect = 13,
-    kTxtBrowseBackForward = 15,
-    kTxtEnableEdgeScroll = 16,
-    kTxtRightClick = 21,
-    kTxtAutoScroll = 22,
-    kTxtBrowseBack = 23,
-    kTxtBrowseForward = 24,
-    kTxtDoubleClick = 25,
-    kTxtCruiseUp = 26,
-    kTxtCruiseDown = 27,
-    kTxtScrollWhileHeld = 28,
-    kTxtEnhanceMore = 31,
-    kTxtEnhanceLess = 32,
-    kTxtEnhancePrecision = 33,
-    kTxtSwitchScreen = 34,
-    kTxtDisable = 42,
-    kTxtMultimediaKeys = 43,
-    kTxtOtherKeys = 44,
-    kTxtKeyboard = 45,
-    kTxtLow = 46,
-    kTxtEnhanced = 47,
-    kTxtEdgePrecision = 49,
-    kTxtOff = 50,
-    kTxtLowSpeed = 51,
-    kTxtIncreasingSpeed = 52,
-    kTxtEndSwitch = 53,
-    kTxtAvoidEdges = 54,
-    kTxtLowResolution = 55,
-    kTxtDefaultMode = 56,
-    kTxtWideScreen = 57,
-    kTxtResolution = 58,
-    kTxtDisableAll = 59,
-    kTxtClickLock = 212,
-    kTxtSwapButtons = 219,
-    kTxtOnlyOnOff = 222,
-    kTxtCustom = 224,
-    kTxtTextSnippets = 228,
-    kTxtZoomIn = 232,
-    kTxtZoomOut = 233,
-    kTxtAlternateMethod = 238,
-};
 
 // Id 212 and 224 stand for two texts each; the menus use these.
 constexpr const char* kClickLockMenuText = "ClickLock";

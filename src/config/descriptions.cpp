@@ -4,43 +4,13 @@
 
 #include "config/catalogue.h"
 #include "device/device_state.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
 
 namespace {
 
-enum : int {
-    kTxtClickSelect = 13,
-    kTxtBrowseEnabled = 14,
-    kTxtBrowseBackForward = 15,
-    kTxtEnableEdgeScroll = 16,
-    kTxtClickEnabled = 17,
-    kTxtScrollEnabled = 18,
-    kTxtPadDisabled = 19,
-    kTxtButtonDisabled = 20,
-    kTxtRightClick = 21,
-    kTxtAutoScroll = 22,
-    kTxtBrowseBack = 23,
-    kTxtBrowseForward = 24,
-    kTxtDoubleClick = 25,
-    kTxtCruiseUp = 26,
-    kTxtCruiseDown = 27,
-    kTxtScrollWhileHeld = 28,
-    kTxtMore = 29,
-    kTxtLess = 30,
-    kTxtEnhanceMore = 31,
-    kTxtEnhanceLess = 32,
-    kTxtEnhancePrecision = 33,
-    kTxtSwitchScreen = 34,
-    kTxtClickLock = 212,
-    kTxtOnOff = 223,
-    kTxtSignature = 224,
-    kTxtConnectToSee = 227,
-    kTxtTextSnippets = 228,
-    kTxtZoomInShort = 234,
-    kTxtZoomOutShort = 235,
-};
 
 // Id 212 and 224 stand for two texts each; the descriptions use these.
 constexpr const char* kClickLockText = "Click Lock";
