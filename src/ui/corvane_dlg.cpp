@@ -28,6 +28,7 @@
 #include "config/descriptions.h"
 #include "keys/key_names.h"
 #include "platform/hotplug.h"
+#include "platform/keyboard_layout.h"
 #include "texts/texts.h"
 #include "ui/dialogs.h"
 
@@ -629,6 +630,10 @@ void CCorvaneDlg::closeEvent(QCloseEvent* event)
 void CCorvaneDlg::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    // The user may have switched the keyboard layout while elsewhere: key
+    // names on the buttons follow the layout in use.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && layout_ && layout_->refresh())
+        refreshView();
     if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMinimized) || !tray_)
         return;
     // Minimising puts the window into the notification area instead; the
