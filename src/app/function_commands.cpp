@@ -23,7 +23,7 @@ bool CMainController::clickSelectAllowed(uint8_t code, int n)
     if (code == kFnClick)
         return true;
     const uint8_t pad = config.block[kPosPadFlags];
-    if ((pad & 1) && (n != 0 || (code & 1)))
+    if ((pad & kPadClickBit) && (n != 0 || (code & kPadClickBit)))
         return true;
     const int buttons = buttonCount(link.state.modelCode);
     for (int b = 1; b <= buttons; ++b)
@@ -92,11 +92,14 @@ bool CMainController::functionCommand(int command)
         code = kFnTextSnippet;
     } else {
         switch (command) {
-        case kCmdPadClick: code = static_cast<uint8_t>(pad ^ 1); break;
-        case kCmdPadBrowse: code = static_cast<uint8_t>(pad ^ 2); break;
+        case kCmdPadClick: code = static_cast<uint8_t>(pad ^ kPadClickBit); break;
+        case kCmdPadBrowse: code = static_cast<uint8_t>(pad ^ kPadBrowseBit); break;
         // Switching edge scroll off also switches Browse Back/Forward off.
-        case kCmdPadEdgeScroll: code = static_cast<uint8_t>(pad & 4 ? pad & ~6 : pad | 4); break;
-        case kCmdSwapButtons: code = static_cast<uint8_t>(pad ^ 8); break;
+        case kCmdPadEdgeScroll:
+            code = static_cast<uint8_t>(pad & kPadEdgeScrollBit ? pad & ~(kPadEdgeScrollBit | kPadBrowseBit)
+                                                                : pad | kPadEdgeScrollBit);
+            break;
+        case kCmdSwapButtons: code = static_cast<uint8_t>(pad ^ kPadSwappedButtons); break;
         case kCmdScrollWhileHeld: code = kFnScrollWhileHeld; break;
         case kCmdEnhanceLess: code = kFnEnhanceLess; break;
         case kCmdEnhanceMore: code = kFnEnhanceMore; break;

@@ -11,17 +11,10 @@ namespace cvk {
 
 namespace {
 
-
 // Id 212 and 224 stand for two texts each; the menus use these.
 constexpr const char* kClickLockMenuText = "ClickLock";
 constexpr const char* kCustomMenuText = "Custom";
 
-// The nine-button on/off switch of the pad.
-constexpr int kOnOffButton = 3;
-
-constexpr uint8_t kPadClickBit = 0x01;
-constexpr uint8_t kPadBrowseBit = 0x02;
-constexpr uint8_t kPadEdgeScrollBit = 0x04;
 constexpr uint8_t kPrecisionEnhanced = 16;
 constexpr uint8_t kEndSwitchAlternate = 17;
 constexpr uint8_t kModeAvoidEdges = 4;

@@ -53,7 +53,13 @@ enum BlockPosition : int {
 };
 
 inline constexpr int kBlockSize = 256;
+// Bits of the pad flags (position 0).
+inline constexpr uint8_t kPadClickBit = 0x01;
+inline constexpr uint8_t kPadBrowseBit = 0x02;
+inline constexpr uint8_t kPadEdgeScrollBit = 0x04;
 inline constexpr uint8_t kPadSwappedButtons = 0x08;
+// On the nine-button models button 3 is the pad's on/off switch.
+inline constexpr int kOnOffButton = 3;
 
 struct ConfigModel {
     std::array<uint8_t, kBlockSize> block{};

@@ -11,15 +11,10 @@ namespace cvk {
 
 namespace {
 
-
 // Id 212 and 224 stand for two texts each; the descriptions use these.
 constexpr const char* kClickLockText = "Click Lock";
 constexpr const char* kSignatureText = "Signature";
 
-constexpr int kOnOffButton = 3;
-constexpr uint8_t kPadClickBit = 0x01;
-constexpr uint8_t kPadBrowseBit = 0x02;
-constexpr uint8_t kPadEdgeScrollBit = 0x04;
 
 // Models whose own picture shows the tip heading instead of the
 // "connect the cable" note.
