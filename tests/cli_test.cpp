@@ -149,8 +149,10 @@ TEST(CliTransfer, SwappedButtonsQuestionTakesTheScriptedAnswer)
                               "refresh", "show block"});
     ASSERT_EQ(no.rc, 0) << no.err;
     EXPECT_TRUE(contains(no.out, "message \"Switch primary and secondary buttons\"")) << no.out;
-    EXPECT_TRUE(contains(no.out, "-> yes\n")) << no.out;  // the start-up read asked first
+    // The read at start-up takes the scripted No; the Refresh asks again and
+    // gets the default Yes.
     EXPECT_TRUE(contains(no.out, "-> no\n")) << no.out;
+    EXPECT_TRUE(contains(no.out, "-> yes\n")) << no.out;
 }
 
 TEST(CliTransfer, RestoreDefaultsThenApplyWritesTheFactoryBlock)
@@ -180,13 +182,17 @@ TEST(CliTransfer, ReceiverAloneShowsTheCopyStoredOverTheCable)
     std::filesystem::remove_all(dir);
 }
 
-TEST(CliTransfer, CommandDuringTheWakeUpStartsANewRead)
+TEST(CliTransfer, DeviceChangeDuringTheWakeUpEndsTheRead)
 {
+    // The receiver is pulled at the third wait of the wake-up: the read ends
+    // there, its block never read (all zero) and its flags reset. Without
+    // the event the read would go on and show the receiver's block.
     const CliResult r = cli({"--simulate", "dorrin-receiver:wake-after=30", "--settings", ":memory:",
-                             "pump 3 command 1011", "refresh", "show state"});
+                             "pump 3 unplug 07", "show state", "show block"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "busy: 0\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "transfer mark: -1\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  0: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n")) << r.out;
 }
 
 }  // namespace
