@@ -8,16 +8,11 @@
 #include <ctime>
 
 #include "app/main_controller.h"
+#include "bench_support.h"
 #include "platform/memory_settings_store.h"
 #include "sim/sim.h"
 
 namespace {
-
-class QuietView : public cvk::IViewPort {
-public:
-    void postCommand(int) override {}
-    void beep(int, int) override {}
-};
 
 double cpuSeconds()
 {
@@ -37,7 +32,7 @@ void BM_DorrinReceiverStatusPoll(benchmark::State& state)
         bus.addForeignInterface(cvk::HidInterfaceInfo{"foreign:" + std::to_string(i), 0x046D,
                                                        static_cast<uint16_t>(i), 0x100, 1, 6});
     cvk::sim::SimDevice& device = bus.attach("dorrin-receiver");
-    QuietView view;
+    cvk::bench::QuietView view;
     cvk::MemorySettingsStore store;
     cvk::FixedSystemSettings system;
     cvk::CMainController c({bus, clock, view, store, system});

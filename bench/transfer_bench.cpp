@@ -7,16 +7,11 @@
 #include <chrono>
 
 #include "app/main_controller.h"
+#include "bench_support.h"
 #include "platform/memory_settings_store.h"
 #include "sim/sim.h"
 
 namespace {
-
-class QuietView : public cvk::IViewPort {
-public:
-    void postCommand(int) override {}
-    void beep(int, int) override {}
-};
 
 void BM_WriteAndVerifyCindel(benchmark::State& state)
 {
@@ -24,7 +19,7 @@ void BM_WriteAndVerifyCindel(benchmark::State& state)
     cvk::sim::SimBus bus(clock);
     bus.transcript().setKeepLines(false);
     cvk::sim::SimDevice& device = bus.attach("cindel");
-    QuietView view;
+    cvk::bench::QuietView view;
     cvk::MemorySettingsStore store;
     cvk::FixedSystemSettings system;
     cvk::CMainController c({bus, clock, view, store, system});
