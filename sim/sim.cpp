@@ -323,6 +323,8 @@ SimDeviceConfig parseSimSetup(const std::string& setup)
                 c.faults.unplugAfter = static_cast<int>(number(100000000));
             else if (key == "no-answer")
                 c.faults.noAnswer = parseFlag(key, value, hasValue);
+            else if (key == "no-answer-from")
+                c.faults.noAnswerFrom = static_cast<int>(number(100000000));
             else if (key == "wrong-echo")
                 c.faults.wrongEcho = parseFlag(key, value, hasValue);
             else if (key == "battery-raw")
@@ -476,7 +478,7 @@ bool SimDevice::handleSetFeature(const HidInterfaceInfo& col, const uint8_t* dat
         return false;
     spendLatency();
     bool ok = false;
-    if (!config_.faults.noAnswer && registerFamily() && col.usagePage == kMousePage &&
+    if (!silent() && registerFamily() && col.usagePage == kMousePage &&
         col.usage == kMouseUsage && len >= 3) {
         if (data[0] == 0x00) {
             ok = true;
@@ -501,7 +503,7 @@ bool SimDevice::handleGetFeature(const HidInterfaceInfo& col, uint8_t* data, siz
     spendLatency();
     const uint8_t id = data[0];
     std::optional<std::array<uint8_t, 8>> answer;
-    if (!config_.faults.noAnswer && config_.productId == 1 && col.usagePage == kReceiverPage) {
+    if (!silent() && config_.productId == 1 && col.usagePage == kReceiverPage) {
         if (col.usage == 2 && id == 4)
             answer = std::array<uint8_t, 8>{4,
                                             config_.batteryRaw,
@@ -532,7 +534,7 @@ bool SimDevice::handleIndexedString(int index, std::vector<uint8_t>& out, size_t
     spendLatency();
     bool ok = false;
     out.clear();
-    if (!config_.faults.noAnswer && config_.productId != 1) {
+    if (!silent() && config_.productId != 1) {
         if (index == 4) {
             out = utf16le(config_.firmwareText);
             ok = true;
@@ -557,7 +559,7 @@ int SimDevice::handleWrite(const uint8_t* data8, int timeoutMs)
         return -1;
     std::vector<uint8_t> bytes(data8, data8 + 8);
     // A report slower than the caller's bound is lost on the way.
-    if (config_.faults.noAnswer || config_.latencyMs >= timeoutMs) {
+    if (silent() || config_.latencyMs >= timeoutMs) {
         bus_.clock().sleepMs(timeoutMs);
         log("no-answer", std::move(bytes));
         afterReport();
@@ -576,7 +578,7 @@ int SimDevice::handleRead(uint8_t* data8, int timeoutMs)
 {
     if (!present_)
         return -1;
-    if (config_.faults.noAnswer || replies_.empty()) {
+    if (silent() || replies_.empty()) {
         bus_.clock().sleepMs(timeoutMs);
         log("no-answer");
         return -1;
@@ -616,6 +618,10 @@ void SimDevice::queueReply(const std::array<uint8_t, 8>& reply)
 bool SimDevice::command(const uint8_t* d, std::array<uint8_t, 8>& reply)
 {
     reply.fill(0);
+    // Wake-up requests repeat back to back on one open handle; anything else
+    // in between starts a new loop.
+    const int previousWake = lastWakeParam_;
+    lastWakeParam_ = -1;
     const bool signed3 = d[1] == 0x0E && d[2] == 0x1C && d[3] == 0x39;
     const uint8_t code = d[0];
     if (code < 0x80) {  // read-4: byte 0 is the device address / 4
@@ -638,6 +644,12 @@ bool SimDevice::command(const uint8_t* d, std::array<uint8_t, 8>& reply)
         reply[0] = 0x83;
         const uint8_t param = d[4];
         if (param == 0x01 || param == 0x20) {
+            // A loop's first request carries 0x0E, its repetitions 0x00; a
+            // repetition that still carries 0x0E gets no answer.
+            const bool repeated = previousWake == param;
+            lastWakeParam_ = param;
+            if (repeated && d[1] == 0x0E)
+                return false;
             int& attempts = param == 0x01 ? wakeAttempts_ : storeAttempts_;
             const bool awake = config_.productId != 7 || attempts >= config_.wakeAfter;
             ++attempts;
@@ -791,8 +803,10 @@ HidDevicePtr SimBus::open(const HidInterfaceInfo& entry, HidOpenError* error)
                     continue;
                 // A new handle on the vendor collection starts with an empty
                 // input queue, as a freshly opened hidraw node does.
-                if (SimDevice::isVendorCollection(e))
+                if (SimDevice::isVendorCollection(e)) {
                     d->replies_.clear();
+                    d->lastWakeParam_ = -1;
+                }
                 transcript_.add(clock_.nowMs(), d->productId(), "open");
                 return std::make_shared<SimNode>(*this, alive_, *d, e);
             }

@@ -65,6 +65,7 @@ struct SimFaults {
     bool wrongEcho = false;  // replies carry a wrong byte 0
     int corruptWrites = 0;   // the first N block-byte writes are stored inverted
     int unplugAfter = -1;    // the device vanishes after N reports (-1: never)
+    int noAnswerFrom = -1;   // as noAnswer from the report with index N on (-1: never)
 };
 
 struct SimDeviceConfig {
@@ -150,6 +151,10 @@ private:
     uint8_t readMemory(int deviceAddress) const;
     void writeMemory(int deviceAddress, uint8_t value);
     void storeBlockByte(int position, uint8_t value);
+    bool silent() const
+    {
+        return config_.faults.noAnswer || (config_.faults.noAnswerFrom >= 0 && reports_ > config_.faults.noAnswerFrom);
+    }
     bool registerFamily() const { return config_.productId >= 4 && config_.productId <= 6; }
     void setRegister(uint8_t position, uint8_t value);
     bool command(const uint8_t* d, std::array<uint8_t, 8>& reply);  // false: no reply
@@ -171,6 +176,7 @@ private:
     int lastLegacyCmd_ = -1;
     int wakeAttempts_ = 0;
     int storeAttempts_ = 0;
+    int lastWakeParam_ = -1;  // parameter of the wake-up request just before, -1 for none
     int instance_ = 0;
     std::vector<std::array<uint8_t, 8>> replies_;
 };

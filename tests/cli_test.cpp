@@ -30,8 +30,9 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 TEST(CliList, OneDorrinAloneOrWithItsReceiver)
 {
-    for (auto args : {std::vector<std::string>{"--simulate", "dorrin", "list"},
-                      std::vector<std::string>{"--simulate", "dorrin-receiver", "--simulate", "dorrin", "list"}}) {
+    for (auto args : {std::vector<std::string>{"--simulate", "dorrin", "--settings", ":memory:", "list"},
+                      std::vector<std::string>{"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings",
+                                               ":memory:", "list"}}) {
         const CliResult r = cli(args);
         EXPECT_EQ(r.rc, 0) << r.err;
         EXPECT_TRUE(contains(r.out, "devices: 1\n")) << r.out;
@@ -49,10 +50,11 @@ TEST(CliList, StatusTexts)
         const char* expected;
     };
     const Case cases[] = {
-        {{"--simulate", "arvel:fw=0x1400", "list"},
+        {{"--simulate", "arvel:fw=0x1400", "--settings", ":memory:", "--language", "EN", "list"},
          "devices: 1000\nstatus: Please dowload and install the latest version of CV Keys.\n"},
-        {{"--simulate", "none", "list"}, "devices: 0\nstatus: No reprogrammable Corvane detected.\n"},
-        {{"--simulate", "essom", "--simulate", "cindel", "list"},
+        {{"--simulate", "none", "--settings", ":memory:", "--language", "EN", "list"},
+         "devices: 0\nstatus: No reprogrammable Corvane detected.\n"},
+        {{"--simulate", "essom", "--simulate", "cindel", "--settings", ":memory:", "--language", "EN", "list"},
          "devices: 2\nstatus: Multiple reprogrammable Corvane detected.\n"},
     };
     for (const Case& c : cases) {
@@ -64,7 +66,7 @@ TEST(CliList, StatusTexts)
 
 TEST(CliList, ReceiverAloneShowsItsId)
 {
-    const CliResult r = cli({"--simulate", "receiver:id=0a1b2c3d", "list"});
+    const CliResult r = cli({"--simulate", "receiver:id=0a1b2c3d", "--settings", ":memory:", "list"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_TRUE(contains(r.out, "receiver: attached, id 0a:1b:2c:3d\n")) << r.out;
     EXPECT_FALSE(contains(r.out, "No reprogrammable")) << r.out;
@@ -74,7 +76,8 @@ TEST(CliList, WritesTheTranscript)
 {
     const std::filesystem::path trace = std::filesystem::temp_directory_path() / ("cvkeys-cli-trace-" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(trace);
-    const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--trace", trace.string(), "list"});
+    const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings", ":memory:", "--trace",
+                             trace.string(), "list"});
     ASSERT_EQ(r.rc, 0) << r.err;
     std::ifstream in(trace);
     std::stringstream text;
@@ -91,13 +94,13 @@ TEST(CliUsage, BadInputIsRefusedWithAMessage)
         const char* message;
     };
     const Case cases[] = {
-        {{"--simulate", "toaster", "list"}, "toaster"},
-        {{"--simulate", "dorrin:fw=zz", "list"}, "fw"},
-        {{"--simulate", "dorrin", "frobnicate"}, "unknown step 'frobnicate'"},
+        {{"--simulate", "toaster", "--settings", ":memory:", "list"}, "toaster"},
+        {{"--simulate", "dorrin:fw=zz", "--settings", ":memory:", "list"}, "fw"},
+        {{"--simulate", "dorrin", "--settings", ":memory:", "frobnicate"}, "unknown step 'frobnicate'"},
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"--simulate"}, "--simulate needs a value"},
         {{}, "usage:"},
-        {{"--trace", "/tmp/x", "list"}, "--trace records simulated devices only"},
+        {{"--trace", "/tmp/x", "--settings", ":memory:", "list"}, "--trace records simulated devices only"},
     };
     for (const Case& c : cases) {
         const CliResult r = cli(c.args);
@@ -108,7 +111,7 @@ TEST(CliUsage, BadInputIsRefusedWithAMessage)
 
 TEST(CliUdevRule, NamesTheVendorAndUaccess)
 {
-    const CliResult r = cli({"udev-rule"});
+    const CliResult r = cli({"--settings", ":memory:", "udev-rule"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_TRUE(contains(r.out, "KERNEL==\"hidraw*\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "TAG+=\"uaccess\"")) << r.out;
@@ -289,7 +292,7 @@ TEST(CliMenus, RefusedClickSelectLeavesTheBlock)
 
 TEST(CliKeys, KeyTextStrokesAndDialogAnswers)
 {
-    CliResult r = cli({"--layout", "us", "keytext 0x0504", "keytext 0x8800", "strokes Ab"});
+    CliResult r = cli({"--settings", ":memory:", "--layout", "us", "keytext 0x0504", "keytext 0x8800", "strokes Ab"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Left Ctrl + Left Alt + a\nStart + Start\nstrokes: 2 (limit 254)\n    0: 0x04 0x02\n"
                      "    1: 0x05 0x00\n");
@@ -299,7 +302,7 @@ TEST(CliKeys, KeyTextStrokesAndDialogAnswers)
     EXPECT_TRUE(contains(r.out, "dialog \"Keyboard\" 0x0106 -> 0x0504\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "dialog \"Signature\" \"\" -> \"Hi\r\nyou\"\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "button 4: Left Ctrl + Left Alt + a\n")) << r.out;
-    r = cli({"--layout", "xx-nonsense", "keytext 1"});
+    r = cli({"--settings", ":memory:", "--layout", "xx-nonsense", "keytext 1"});
     EXPECT_EQ(r.rc, 2);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -22,6 +23,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -215,13 +217,26 @@ protected:
         settings_ = dir_.path() + "/s.ini";
         // A stored language keeps the first start from asking for one.
         std::ofstream(settings_) << "[General]\nLangauge=EN\n";
+        // The copies get a home of their own as well: whatever Qt keeps
+        // there (caches, state) stays out of the user's.
+        const std::string home = dir_.path() + "/home";
+        const std::vector<std::pair<std::string, std::string>> own = {
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"XDG_RUNTIME_DIR", runtimeDir_},
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/.config"},
+            {"XDG_DATA_HOME", home + "/.local/share"},
+            {"XDG_STATE_HOME", home + "/.local/state"},
+            {"XDG_CACHE_HOME", home + "/.cache"},
+        };
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0 && entry.rfind("XDG_RUNTIME_DIR=", 0) != 0)
+            if (std::none_of(own.begin(), own.end(),
+                             [&](const auto& v) { return entry.rfind(v.first + "=", 0) == 0; }))
                 env_.push_back(entry);
         }
-        env_.push_back("QT_QPA_PLATFORM=offscreen");
-        env_.push_back("XDG_RUNTIME_DIR=" + runtimeDir_);
+        for (const auto& [name, value] : own)
+            env_.push_back(name + "=" + value);
         socket_ = runtimeDir_ + "/" + kInstanceFile;
     }
 

@@ -429,6 +429,7 @@ TEST_F(SimBusTest, WakeUpOnTheDorrinReceiverOnly)
     const Bytes fetchFirst = {0x83, 0x0E, 0x1C, 0x39, 0x01};
     const Bytes fetchAgain = {0x83, 0x00, 0x1C, 0x39, 0x01};
     const Bytes store = {0x83, 0x0E, 0x1C, 0x39, 0x20};
+    const Bytes storeAgain = {0x83, 0x00, 0x1C, 0x39, 0x20};
     const Bytes notReady = {0x83, 1, 0, 0, 0, 0, 0, 0};
     const Bytes ready = {0x83, 0, 7, 0, 0, 0, 0, 0};
     EXPECT_EQ(exchange(rx, fetchFirst), notReady);
@@ -437,8 +438,8 @@ TEST_F(SimBusTest, WakeUpOnTheDorrinReceiverOnly)
     EXPECT_EQ(exchange(rx, fetchAgain), ready);
     // The store request counts its own attempts.
     EXPECT_EQ(exchange(rx, store), notReady);
-    EXPECT_EQ(exchange(rx, store), notReady);
-    EXPECT_EQ(exchange(rx, store), ready);
+    EXPECT_EQ(exchange(rx, storeAgain), notReady);
+    EXPECT_EQ(exchange(rx, storeAgain), ready);
     EXPECT_EQ(exchange(dorrin, fetchFirst), ready);
     // Any other parameter sets the cursor speed.
     EXPECT_EQ(exchange(dorrin, {0x83, 0x0E, 0x1C, 0x39, 0xF4}), (Bytes{0x83, 0, 0, 0, 0, 0, 0, 0}));

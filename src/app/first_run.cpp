@@ -21,10 +21,26 @@ std::vector<uint8_t> block(std::initializer_list<std::pair<int, uint8_t>> bytes)
     return data;
 }
 
+// A count stored as something other than a plain number ("+1", a block):
+// the defaults then go over profiles that may well exist.
+bool countUnreadable(ISettingsStore& store, const char* entry)
+{
+    if (store.readInt(kProfileSection, entry, 0) == store.readInt(kProfileSection, entry, 1))
+        return false;  // an integer is stored
+    constexpr const char* kAbsent = "\x01";
+    return store.readText(kProfileSection, entry, kAbsent) != kAbsent ||
+           store.readBytes(kProfileSection, entry).has_value();
+}
+
 bool countQualifies(ISettingsStore& store, const char* entry)
 {
     const int32_t count = store.readInt(kProfileSection, entry, static_cast<int32_t>(kFirstRunCountMark));
-    return static_cast<uint32_t>(count) >= kFirstRunCountMark;
+    if (static_cast<uint32_t>(count) < kFirstRunCountMark)
+        return false;
+    // The stored profiles stay recoverable from the store's copy.
+    if (countUnreadable(store, entry))
+        store.markDamaged();
+    return true;
 }
 
 }  // namespace

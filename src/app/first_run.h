@@ -12,7 +12,9 @@ class ISettingsStore;
 
 // A count read as this or more (compared unsigned, so a missing count, one
 // that is not a number, and a negative one all qualify) means the list was
-// never set up: its defaults are written.
+// never set up: its defaults are written. A count that is stored but not a
+// number marks the store damaged first, so that a file-backed store keeps a
+// copy of what the defaults overwrite.
 inline constexpr uint32_t kFirstRunCountMark = 30000;
 
 struct DefaultProfile {

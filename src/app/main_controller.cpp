@@ -11,6 +11,9 @@ constexpr const char* kReadFailedText =
     "The configuration could not be read from the device. Unplug it, wait for 5 seconds, plug it in "
     "again and choose Refresh.";
 
+constexpr const char* kReceiverOnlyWriteText =
+    "Only the wireless receiver is attached. Connect the Corvane with its USB cable to save the changes.";
+
 constexpr int kEditControls[] = {2000, 2001, 2002, 2003, 2004, 2005, kCtlApply, 2006, kCtlProfileSelector,
                                  kCtlNewProfile, kCtlDeleteProfile, kCtlRenameProfile, kCtlHelp,
                                  kCtlRestoreDefaults};
@@ -69,9 +72,12 @@ void CMainController::handleCommand(int command)
     case kCmdRead: configurationRead(); break;
     case kCmdApply: writeSequence(); break;
     case kCmdOk:
-        writeSequence();
-        closed = true;
-        view_.closeWindow();
+        // A failed write keeps the window and its edits: the error message
+        // has told the user, and closing would throw the changes away.
+        if (writeSequence()) {
+            closed = true;
+            view_.closeWindow();
+        }
         break;
     case kCmdCancel: cancel(); break;
     case kCmdRestoreDefaults: restoreDefaultsCommand(); break;
@@ -133,7 +139,7 @@ void CMainController::modelSetup()
         pictureId = 163;
 
     loadProfiles();
-    if (matchProfile() && effective <= kModelEssom)
+    if (matchProfile() && effective <= kModelEssom && writeRefusal() == WriteRefusal::None)
         view_.postCommand(kCmdApply);
     view_.repaint();
 }
@@ -146,6 +152,9 @@ void CMainController::updateStatusTexts()
         w.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0], s.receiverId[1],
                                             s.receiverId[2], s.receiverId[3]);
         setTrayTip(text(8, "Corvane Wireless Dongle."));
+        // The device beside the receiver names the window as it does alone.
+        if (s.deviceCount == 1)
+            setTitle(s.windowTitle);
     } else if (s.deviceCount <= 0) {
         setTitle("Corvane!");
         setTrayTip(text(8));
@@ -183,8 +192,10 @@ void CMainController::enableControls()
     // A read that ended early leaves a block that is not the device's: it
     // must not be edited or written back.
     const bool usable = !s.noDevice() && !readFailed;
+    const bool writable = writeRefusal() == WriteRefusal::None;
     for (int id : kEditControls)
-        enableControl(id, usable);
+        enableControl(id, usable && (id != kCtlApply || writable));
+    enableControl(kCtlOk, writable);
     wirelessPicture = !s.noDevice() && (s.wirelessFamily() || s.isBrill());
     enableControl(kCtlSettingsSwitch, usable);
     view_.showControl(kCtlSettingsSwitch, false);
@@ -208,6 +219,20 @@ void CMainController::errorEnding()
     view_.messageBox(text(148), text(147), MessageStyle::Error);
     link.state.busy = false;
     view_.setTaskbarProgress(TaskbarProgress::None);
+}
+
+void CMainController::refuseWrite(WriteRefusal why)
+{
+    std::string message;
+    switch (why) {
+    case WriteRefusal::NoDevice: message = text(8); break;
+    case WriteRefusal::SeveralDevices: message = text(10); break;
+    case WriteRefusal::TooNew: message = text(9); break;
+    case WriteRefusal::ReceiverOnly: message = kReceiverOnlyWriteText; break;
+    case WriteRefusal::NotRead:
+    case WriteRefusal::None: message = kReadFailedText; break;
+    }
+    view_.messageBox(text(148), message, MessageStyle::Error);
 }
 
 void CMainController::cancel()

@@ -57,6 +57,25 @@ inline constexpr int kTransferMarkRunning = 3000;
 
 class IKeyboardLayout;
 
+// Why the working block may not go to the device now.
+enum class WriteRefusal {
+    None,
+    NoDevice,
+    SeveralDevices,
+    TooNew,          // only a device that needs a newer program
+    ReceiverOnly,    // the block is the stored copy; the device itself is not on the cable
+    NotRead,         // the block did not come from a completed read of the device attached now
+};
+
+enum class WriteResult {
+    Verified,         // written and read back equal
+    SentUnconfirmed,  // the legacy report was sent; these devices do not confirm
+    Failed,           // the error message was shown
+    Refused,          // nothing sent (see WriteRefusal)
+    Interrupted,      // a command or device change ended it; its handler has run
+};
+inline bool reachedDevice(WriteResult r) { return r == WriteResult::Verified || r == WriteResult::SentUnconfirmed; }
+
 struct MainPorts {
     IHidBus& bus;
     IClock& clock;
@@ -92,8 +111,14 @@ public:
     // change on the device (the caller then applies).
     bool findMatchingProfile();
     void rebuildMenu(bool keepSelector);
-    // True when the block reached the device and was verified.
-    bool writeSequence();
+    // The one rule for Apply, OK and every automatic write: the working
+    // block must stem from a completed read of the device attached now (or
+    // from edits, a profile or Restore Defaults applied to such a block).
+    WriteRefusal writeRefusal() const;
+    WriteResult runWriteSequence();
+    // True when the block reached the device (verified, or sent to a legacy
+    // device that cannot confirm).
+    bool writeSequence() { return reachedDevice(runWriteSequence()); }
     void cancel();
     // The window's 100 ms timers and the one-shot scan after a device change.
     void timer2Tick();
@@ -131,6 +156,7 @@ public:
     int linkValue = 0;
     int receiverFailures = 0;  // consecutive failed receiver polls
     bool applyEnabled = false;
+    bool okEnabled = true;
     CDeviceChangeTimer deviceChangeTimer;
     std::string hardwareKey;
     std::string serialText;
@@ -149,6 +175,12 @@ public:
 
 private:
     friend class TransferFlows;
+    // The device whose completed read the working block stems from.
+    struct BlockSource {
+        int modelCode = 0;
+        std::string devicePath;
+    };
+    std::optional<BlockSource> blockSource_;
     IViewPort& view_;
     ISettingsStore& store_;
     ISystemSettings& system_;
@@ -160,6 +192,8 @@ private:
     {
         if (control == kCtlApply)
             applyEnabled = on;
+        if (control == kCtlOk)
+            okEnabled = on;
         view_.enableControl(control, on);
     }
     void commonTail(uint8_t code, int n);
@@ -173,6 +207,7 @@ private:
     void askSwappedButtons();
     void commonEnd();
     void errorEnding();
+    void refuseWrite(WriteRefusal why);
     void restoreDefaultsCommand();
 
     enum class LoopEnd { Done, Interrupted, TimedOut };

@@ -75,11 +75,15 @@ void CMainController::timer2Tick()
         fadeLevel = std::max(0, fadeLevel - 20);
         view_.repaint();
     }
-    const bool unsaved = unsavedChanges();
+    // Nothing counts as unsaved that may not be written.
+    const bool writable = writeRefusal() == WriteRefusal::None;
+    const bool unsaved = writable && unsavedChanges();
     if (s.deviceCount != 1)
         enableControl(kCtlRestoreDefaults, false);
     if (unsaved != applyEnabled)
         enableControl(kCtlApply, unsaved);
+    if (writable != okEnabled)
+        enableControl(kCtlOk, writable);
 }
 
 void CMainController::timer5Tick()

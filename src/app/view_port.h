@@ -23,6 +23,7 @@ struct PumpResult {
 
 // Control ids the core enables, fills or hides.
 enum ControlId : int {
+    kCtlOk = 1,
     kCtlSettingsSwitch = 3,
     kCtlDevicePath = 1009,
     kCtlApply = 1010,

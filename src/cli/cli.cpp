@@ -254,7 +254,11 @@ private:
         }
         if (settingsPath_ == ":memory:")
             store_ = std::make_unique<MemorySettingsStore>();
-        else if (!settingsPath_.empty())
+        else if (const std::optional<std::string> problem =
+                     settingsPath_.empty() ? std::nullopt : settingsFileProblem(settingsPath_)) {
+            err_ << "cvkeys-cli: --settings " << settingsPath_ << ": " << *problem << "\n";
+            return false;
+        } else if (!settingsPath_.empty())
             store_ = makeFileSettingsStore(settingsPath_);
         else
             store_ = makeUserSettingsStore("cvkeys");
@@ -422,7 +426,10 @@ private:
                 return usageError("spot takes decrease or increase");
             if (!ensureController())
                 return 2;
-            sensitivitySpot(controller_->link, controller_->config, rest == "increase");
+            if (!sensitivitySpot(controller_->link, controller_->config, rest == "increase")) {
+                out_ << "spot: no sensitivity spots on this device\n";
+                return 0;
+            }
             out_ << fmt::format("cursor speed: {}\n", controller_->config.block[kPosCursorSpeed]);
             return 0;
         }
@@ -461,13 +468,15 @@ private:
             out_ << d.text << "\n";
             return 0;
         }
-        // No device: no menu opens.
-        if (c.link.state.noDevice() || value > buttonCount(c.link.state.modelCode)) {
+        // The window's rule: no menu without a single device or on a button
+        // the picture does not show.
+        const std::optional<MenuContext> context = menuFor(c.link.state, c.config, value, second == "ctrl");
+        if (!context) {
             out_ << "no menu\n";
             return 0;
         }
         c.config.currentButton = value;
-        lastMenu_ = buildMenu(menuContext(c.link.state, c.config, value, second == "ctrl"));
+        lastMenu_ = buildMenu(*context);
         out_ << menuTree(lastMenu_);
         return 0;
     }
@@ -537,9 +546,15 @@ private:
     void runCommand(int command)
     {
         if (command == kCmdApply || command == kCmdOk) {
-            const bool ok = controller_->writeSequence();
-            out_ << (ok ? "apply: written and verified\n" : "apply: not written\n");
-            if (command == kCmdOk) {
+            const WriteResult result = controller_->runWriteSequence();
+            switch (result) {
+            case WriteResult::Verified: out_ << "apply: written and verified\n"; break;
+            case WriteResult::SentUnconfirmed: out_ << "apply: sent (the device does not confirm)\n"; break;
+            case WriteResult::Failed:
+            case WriteResult::Refused:
+            case WriteResult::Interrupted: out_ << "apply: not written\n"; break;
+            }
+            if (command == kCmdOk && reachedDevice(result)) {
                 controller_->closed = true;
                 view_.closeWindow();
             }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/config_model.h"
+#include "config/descriptions.h"
 #include "device/device_state.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -480,6 +481,24 @@ MenuContext menuContext(const DeviceState& device, const ConfigModel& model, int
     c.button = button;
     c.ctrlHeld = ctrlHeld;
     return c;
+}
+
+bool buttonOnPicture(const DeviceState& device, int button)
+{
+    const int last = describesNineButtons(device.modelCode, device.receiverPresent()) ? 9 : 5;
+    if (button < 0 || button > last)
+        return false;
+    if (button == 3 && device.modelCode == kModelEssom)
+        return false;
+    return !((button == 2 || button == 8) && device.isArvel2());
+}
+
+std::optional<MenuContext> menuFor(const DeviceState& device, const ConfigModel& model, int button,
+                                   bool ctrlHeld)
+{
+    if (!device.singleDevice() || !buttonOnPicture(device, button))
+        return std::nullopt;
+    return menuContext(device, model, button, ctrlHeld);
 }
 
 std::vector<MenuItem> buildMenu(const MenuContext& context)

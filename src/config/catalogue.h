@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -210,6 +211,18 @@ struct MenuContext {
 };
 
 MenuContext menuContext(const DeviceState& device, const ConfigModel& model, int button, bool ctrlHeld);
+
+// Whether the device picture shows the pad (0) or button 1..9: nine buttons
+// where the nine-button descriptions apply (the receiver included), else
+// five; the Essom lacks the third, the Arvel 2.0 the second and eighth.
+bool buttonOnPicture(const DeviceState& device, int button);
+
+// The menu a click on `button` opens, or nullopt when it opens nothing:
+// menus need a device count below 100 and either exactly one device or the
+// open receiver (whose stored copy is edited with the Cindel catalogue), and
+// a button the picture shows. The window and the cli both ask here.
+std::optional<MenuContext> menuFor(const DeviceState& device, const ConfigModel& model, int button,
+                                   bool ctrlHeld);
 
 // The menu of the pad (button 0) or of button 1..9 for the context's
 // catalogue, with ticks, grays, default flags and firmware conditions.

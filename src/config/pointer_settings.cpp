@@ -33,6 +33,11 @@ bool hasScrollRows(const DeviceState& s)
     return s.modelCode == kModelCindel || s.receiverPresent() || s.modelCode == kModelBrill;
 }
 
+// Any drop this far off the track already stores an end value; limiting x
+// first keeps the track arithmetic inside int.
+constexpr int kDropReach = 1 << 16;
+int clampDropX(int x) { return std::clamp(x, kTrackLeft - kDropReach, kTrackLeft + kDropReach); }
+
 int clampByte(double d)
 {
     // Clamp before converting so far-off drops cannot overflow the cast.
@@ -84,6 +89,7 @@ int knobX(int row, const ConfigModel& model)
 
 int dropValue(int row, const ConfigModel& model, int x)
 {
+    x = clampDropX(x);
     if (row == kRowCursorSpeed) {
         const double s = (x - kTrackLeft) * 6.0 / kSpeedTrackWidth + kCursorSpeedMin;
         double whole = std::floor(s);
@@ -120,13 +126,22 @@ void dropKnob(DeviceLink& link, ConfigModel& model, int row, int x)
     setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(value));
 }
 
-void sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase)
+bool hasSensitivitySpots(const DeviceState& state)
 {
+    // The spots belong to the cursor-speed row and share its hit area.
+    return rowVisible(kRowCursorSpeed, state, false);
+}
+
+bool sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase)
+{
+    if (!hasSensitivitySpots(link.state))
+        return false;
     const uint8_t speed = model.block[kPosCursorSpeed];
     if (increase && speed < kCursorSpeedMax)
         setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(speed + 1));
     else if (!increase && speed > kCursorSpeedMin)
         setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(speed - 1));
+    return true;
 }
 
 void toggleBrillSwitch(DeviceLink& link, ConfigModel& model)

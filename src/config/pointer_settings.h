@@ -72,9 +72,15 @@ int dropValue(int row, const ConfigModel& model, int x);
 // differs from position 19. The caller repaints and ends its drag.
 void dropKnob(DeviceLink& link, ConfigModel& model, int row, int x);
 
+// Whether the picture has the decrease/increase spots: exactly where the
+// cursor-speed row is drawn (firmware 0x31A or newer, one device or the
+// receiver).
+bool hasSensitivitySpots(const DeviceState& state);
+
 // The decrease/increase spots on the picture: position 19 one step towards
-// 5 or 11; nothing is sent until Apply.
-void sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase);
+// 5 or 11; nothing is sent until Apply. Without the spots nothing changes
+// and the result is false.
+bool sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase);
 
 // The Brill pad switch at position 59: 0 becomes 255, anything else 0.
 void toggleBrillSwitch(DeviceLink& link, ConfigModel& model);

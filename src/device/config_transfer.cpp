@@ -9,6 +9,7 @@
 #include "keys/strokes.h"
 #include "profiles/device_copy.h"
 #include "texts/texts.h"
+#include "texts/utf.h"
 
 namespace cvk {
 
@@ -23,21 +24,20 @@ int wakeFrame(int k) { return ((k / 4) + 1) % 5; }
 bool hasTextAreas(int model) { return model == kModelCindel || model == kModelBrill; }
 
 // Indexed string 4 carries the firmware text as UTF-16; only a text of
-// exactly ten characters is taken.
+// exactly ten UTF-16 units is taken, so a surrogate pair counts twice, as the
+// device's string length does.
 std::optional<std::string> firmwareString(const std::vector<uint8_t>& raw)
 {
-    std::string text;
-    size_t units = 0;
+    std::u16string text;
     for (size_t i = 0; i + 1 < raw.size(); i += 2) {
         const char16_t c = static_cast<char16_t>(raw[i] | (raw[i + 1] << 8));
         if (c == 0)
             break;
-        ++units;
-        text += c < 0x80 ? static_cast<char>(c) : '?';
+        text.push_back(c);
     }
-    if (units != 10)
+    if (text.size() != 10)
         return std::nullopt;
-    return text;
+    return utf8FromUtf16(text);
 }
 
 }  // namespace
@@ -115,6 +115,9 @@ CMainController::LoopEnd CMainController::storeWakeLoop(CHidChannel& channel)
     }
     if (!awake)
         return LoopEnd::TimedOut;
+    // Only the first request of the loop carries the signature byte, also
+    // when that first request already woke the device.
+    request[1] = 0;
     for (int k = 0; k < kStoreTailAttempts; ++k) {
         view_.drawWakeFrame(wakeFrame(k));
         channel.sendWithRetry(request);
@@ -152,6 +155,10 @@ bool CMainController::readBlockOverChannel(CHidChannel& channel)
 void CMainController::configurationRead()
 {
     DeviceState& s = link.state;
+    // Whatever the block held stops counting as the device's the moment a
+    // read starts: it is cleared below, and a write that arrives in the
+    // middle (from a wake-up loop's pump) must not send it.
+    blockSource_.reset();
     modelSetup();
     fadeLevel = 1;
     if (s.modelCode > kModelEssom)
@@ -188,6 +195,13 @@ void CMainController::configurationRead()
                         const LoopEnd end = fetchWakeLoop(channel);
                         if (end == LoopEnd::Interrupted) {
                             endInterruptedFlow(channel);
+                            // Unless the interruption was itself a read that
+                            // completed, the block is cleared, not the device's.
+                            if (!blockSource_) {
+                                readFailed = true;
+                                updateStatusTexts();
+                                enableControls();
+                            }
                             return;
                         }
                         if (end == LoopEnd::TimedOut)
@@ -237,10 +251,12 @@ void CMainController::configurationRead()
         }
 
         config.reference = config.block;
+        if (!readFailed && s.deviceCount == 1 && s.modelCode > 0)
+            blockSource_ = BlockSource{s.modelCode, s.devicePath};
         enableControl(kCtlDeleteProfile, false);
         enableControl(kCtlRenameProfile, false);
         setTrayTip("");
-        if (matchProfile())
+        if (matchProfile() && writeRefusal() == WriteRefusal::None)
             view_.postCommand(kCmdApply);
     }
 
@@ -265,6 +281,9 @@ std::optional<bool> CMainController::writeCommandFamily()
     bool verified = false;
     s.busy = true;
     const bool textWasPending = config.textPending;
+    // The per-device copy is what the receiver shows later, so it is kept
+    // only once the device has confirmed the block.
+    std::string verifiedCopyKey;
     try {
         for (int attempt = 0; channel.isOpen() && attempt < kWriteAttempts && !verified; ++attempt) {
             Report8 request{0x82, kSig1, kSig2, kSig3};
@@ -282,7 +301,7 @@ std::optional<bool> CMainController::writeCommandFamily()
                 channel.sendWithRetry(Report8{0x84, 0x00});
                 Report8 reply{};
                 if (channel.readReport(reply) && reply[0] == 0x84)
-                    saveDeviceCopy(store_, cvk::hardwareKey({reply[1], reply[2], reply[3], reply[4]}), config);
+                    verifiedCopyKey = cvk::hardwareKey({reply[1], reply[2], reply[3], reply[4]});
                 const uint16_t number = static_cast<uint16_t>(hiddenNumber);
                 if (number > 0 && number < 6000) {
                     for (const auto& [address, value] :
@@ -324,6 +343,9 @@ std::optional<bool> CMainController::writeCommandFamily()
             }
         }
     } catch (const TransferError&) {
+        // The attempt broke off, in its verify pass at the latest: nothing
+        // after the failed report was confirmed.
+        verified = false;
     }
     s.busy = false;
     transferMark = -1;
@@ -332,6 +354,8 @@ std::optional<bool> CMainController::writeCommandFamily()
     // Texts that did not reach a verified device are still to be sent.
     if (!verified && textWasPending)
         config.textPending = true;
+    if (verified && !verifiedCopyKey.empty())
+        saveDeviceCopy(store_, verifiedCopyKey, config);
     return verified;
 }
 
@@ -371,29 +395,53 @@ bool CMainController::writeRegisterFamily()
     return verified;
 }
 
-bool CMainController::writeSequence()
+WriteRefusal CMainController::writeRefusal() const
 {
     const DeviceState& s = link.state;
+    if (s.deviceCount >= 100)
+        return WriteRefusal::TooNew;
+    if (s.deviceCount > 1)
+        return WriteRefusal::SeveralDevices;
+    if (s.deviceCount <= 0)
+        return s.modelCode == kModelReceiverOnly || s.receiverPresent() ? WriteRefusal::ReceiverOnly
+                                                                        : WriteRefusal::NoDevice;
+    if (!blockSource_ || blockSource_->modelCode != s.modelCode || blockSource_->devicePath != s.devicePath)
+        return WriteRefusal::NotRead;
+    return WriteRefusal::None;
+}
+
+WriteResult CMainController::runWriteSequence()
+{
+    const DeviceState& s = link.state;
+    if (const WriteRefusal why = writeRefusal(); why != WriteRefusal::None) {
+        refuseWrite(why);
+        return WriteResult::Refused;
+    }
     view_.setTaskbarProgress(TaskbarProgress::Indeterminate);
     if (s.firmwareVersion < 0x300) {
-        legacySetByte(link, 0xFF, 0xFF);
+        // These devices take one report and give nothing back to verify.
+        if (!legacySetByte(link, 0xFF, 0xFF)) {
+            errorEnding();
+            return WriteResult::Failed;
+        }
         commonEnd();
-        return true;
+        return WriteResult::SentUnconfirmed;
     }
     bool verified = false;
     if (s.commandFamily()) {
         const std::optional<bool> result = writeCommandFamily();
         if (!result)
-            return false;  // a command or device change ended it; its handler has run
+            return WriteResult::Interrupted;
         verified = *result;
     } else {
         verified = writeRegisterFamily();
     }
-    if (verified)
-        commonEnd();
-    else
+    if (!verified) {
         errorEnding();
-    return verified;
+        return WriteResult::Failed;
+    }
+    commonEnd();
+    return WriteResult::Verified;
 }
 
 }  // namespace cvk

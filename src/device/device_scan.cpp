@@ -72,6 +72,16 @@ bool deviceProbe(DeviceLink& link, const HidInterfaceInfo& e)
     HidOpenError error = HidOpenError::None;
     HidDevicePtr probe = link.bus.open(e, &error);
     if (!probe) {
+        // A receiver collection that cannot be opened takes the failed
+        // handle, so an old one no longer keeps the receiver present.
+        if (e.productId == kProductReceiver && e.usagePage == kReceiverPage) {
+            if (e.usage == 2)
+                s.receiverStatus.reset();
+            else if (e.usage == 3)
+                s.receiverUsage3.reset();
+            else if (e.usage == 1)
+                s.receiverAux.reset();
+        }
         if (error == HidOpenError::PermissionDenied &&
             std::find(s.deniedPaths.begin(), s.deniedPaths.end(), e.path) == s.deniedPaths.end())
             s.deniedPaths.push_back(e.path);

@@ -34,12 +34,14 @@ void sendPreamble(DeviceLink& link)
     }
 }
 
-void legacySetByte(DeviceLink& link, uint8_t position, uint8_t value)
+bool legacySetByte(DeviceLink& link, uint8_t position, uint8_t value)
 {
     if (link.state.firmwareVersion >= 0x300)
-        return;
-    if (!setFeature3(link.state.featureHandle, 0x00, position, value))
-        beepOnce(link);
+        return false;
+    if (setFeature3(link.state.featureHandle, 0x00, position, value))
+        return true;
+    beepOnce(link);
+    return false;
 }
 
 void passThroughCommand(DeviceLink& link, int command)

@@ -17,7 +17,8 @@ inline constexpr int kPreamblePauseMs = 20;
 void sendPreamble(DeviceLink& link);
 // Feature report 0x00 position value, firmware below 0x300 only; beeps when
 // the device refuses it.
-void legacySetByte(DeviceLink& link, uint8_t position, uint8_t value);
+// True when the report reached the device (firmware below 0x300 only).
+bool legacySetByte(DeviceLink& link, uint8_t position, uint8_t value);
 // Commands 1000..1003: register report 0x01 0xFF n on the mouse collection.
 void passThroughCommand(DeviceLink& link, int command);
 // Sets the cursor speed at once. The command family cannot take 10, so it is

@@ -84,13 +84,21 @@ StrokeConversion textToStrokes(std::u16string_view text, IKeyboardLayout& layout
                 ++i;
             ++out.lengthLimit;
         }
-        // One UTF-16 unit at a time: a surrogate half has no key.
-        const auto stroke = layout.strokeForChar(c);
-        if (!stroke)
-            continue;
-        const uint8_t usage = scanCodeUsage(stroke->scanCode);
-        if (usage != 0 && out.count < kMaxSignatureStrokes)
-            out.strokes[out.count++] = {usage, strokeModifier(stroke->shiftState)};
+        // One UTF-16 unit at a time: a surrogate half has no key. Of the keys
+        // typing c the first is taken whose key has a usage (the ISO key has
+        // none but shares characters with other keys on some layouts) and
+        // whose shift state a stroke can carry (Shift with Alt Gr would be
+        // played unshifted and type another character).
+        for (const KeyStroke& stroke : layout.strokesForChar(c)) {
+            const uint8_t usage = scanCodeUsage(stroke.scanCode);
+            const bool carried =
+                stroke.shiftState == kShiftStateNone || strokeModifier(stroke.shiftState) != kStrokePlain;
+            if (usage == 0 || !carried)
+                continue;
+            if (out.count < kMaxSignatureStrokes)
+                out.strokes[out.count++] = {usage, strokeModifier(stroke.shiftState)};
+            break;
+        }
     }
     return out;
 }

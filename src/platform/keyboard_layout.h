@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cvk {
 
@@ -36,6 +37,13 @@ public:
     // when no key of the layout types it. A dead key counts as typing its
     // own accent.
     virtual std::optional<KeyStroke> strokeForChar(char32_t c) = 0;
+    // Every key and shift state that types c, in the order strokeForChar
+    // prefers them; a caller that cannot use a key takes the next one.
+    virtual std::vector<KeyStroke> strokesForChar(char32_t c)
+    {
+        const auto stroke = strokeForChar(c);
+        return stroke ? std::vector<KeyStroke>{*stroke} : std::vector<KeyStroke>{};
+    }
     // What the key types in the shift state, or nullopt when it types
     // nothing there. A dead key gives its own accent character and leaves no
     // pending accent behind, so asking never changes a later answer.

@@ -39,6 +39,9 @@ public:
                             const std::vector<uint8_t>& value) = 0;
     // Every entry, sorted by section then entry (for listings).
     virtual std::vector<SettingEntry> all() = 0;
+    // A caller found a stored value it cannot use: a file-backed store keeps
+    // a copy of its file before the next write changes it.
+    virtual void markDamaged() {}
 };
 
 }  // namespace cvk

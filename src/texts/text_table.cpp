@@ -396,14 +396,34 @@ void CTextTable::loadLanguageText(std::string_view content)
 bool CTextTable::loadLanguageFile(const std::string& path)
 {
     clear();
+    // Checked before opening: opening a FIFO blocks, and reading a folder or
+    // an endless device would abort or never end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::status(path, error)) ||
+        std::filesystem::file_size(path, error) > kMaxFileBytes || error)
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    // Byte by byte, so that an over-long line is never held whole.
-    std::streambuf* buf = in.rdbuf();
+    try {
+        readLanguageStream(*in.rdbuf());
+    } catch (const std::exception&) {  // a failing read leaves the defaults
+        clear();
+        return false;
+    }
+    return true;
+}
+
+void CTextTable::readLanguageStream(std::streambuf& in)
+{
+    // Byte by byte, so that an over-long line is never held whole; the
+    // byte bound also holds for a file that grows while it is read.
+    std::streambuf* buf = &in;
     std::string line;
     bool started = false;  // a line has begun and not yet ended
-    for (int c = buf->sbumpc(); c != std::char_traits<char>::eof() && !full(); c = buf->sbumpc()) {
+    uintmax_t bytes = 0;
+    for (int c = buf->sbumpc(); c != std::char_traits<char>::eof() && !full() && bytes < kMaxFileBytes;
+         c = buf->sbumpc(), ++bytes) {
         started = true;
         if (c == '\n') {
             appendLine(line);
@@ -415,7 +435,6 @@ bool CTextTable::loadLanguageFile(const std::string& path)
     }
     if (started && !full())  // the last line need not end with a newline
         appendLine(line);
-    return true;
 }
 
 const std::string* CTextTable::find(int64_t id) const

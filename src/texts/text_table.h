@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,10 +46,13 @@ public:
     // and a file of nothing but newlines must not grow the table unbounded.
     // Lines between the highest id and the cap are kept and never looked up.
     static constexpr size_t kMaxLines = 1024;
+    // A language file is a few kilobytes; a bigger one is not a language file.
+    static constexpr uintmax_t kMaxFileBytes = 1024 * 1024;
 
     // Empties the table, then fills it from the file: line 1 is text 1. False
-    // when the file cannot be opened; the table then stays empty, so every
-    // text is its default.
+    // when the file cannot be read: not a regular file (a folder, a FIFO, a
+    // device), larger than kMaxFileBytes, unopenable or failing mid-read; the
+    // table then stays empty, so every text is its default.
     bool loadLanguageFile(const std::string& path);
     // The same from text already in memory.
     void loadLanguageText(std::string_view content);
@@ -71,6 +75,7 @@ public:
 private:
     // Adds the next line of a file (not yet decoded) as the next text.
     void appendLine(std::string_view raw);
+    void readLanguageStream(std::streambuf& in);
     bool full() const;
     const std::string* find(int64_t id) const;
 

@@ -392,14 +392,13 @@ void CCorvaneDlg::drawWakePrompt(const std::string& text, bool bright)
 
 void CCorvaneDlg::openButtonMenu(int button)
 {
-    const cvk::DeviceState& s = controller_.link.state;
-    // Editing needs exactly one device (or the receiver's stored copy).
-    if (!s.singleDevice())
+    const bool ctrl = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+    const std::optional<cvk::MenuContext> context =
+        cvk::menuFor(controller_.link.state, controller_.config, button, ctrl);
+    if (!context)
         return;
     controller_.config.currentButton = button;
-    const bool ctrl = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
-    const std::vector<cvk::MenuItem> items =
-        cvk::buildMenu(cvk::menuContext(s, controller_.config, button, ctrl));
+    const std::vector<cvk::MenuItem> items = cvk::buildMenu(*context);
     QMenu menu(this);
     fillMenu(&menu, items);
     QAction* chosen = menu.exec(QCursor::pos());

@@ -100,7 +100,8 @@ using StatePtr = std::unique_ptr<xkb_state, StateDeleter>;
 // that converting text costs only table look-ups.
 struct LayoutTables {
     std::array<std::array<char32_t, kStates>, kScanKeys.size()> chars{};
-    std::unordered_map<char32_t, KeyStroke> strokes;
+    // Every key typing a character, the preferred one first.
+    std::unordered_map<char32_t, std::vector<KeyStroke>> strokes;
 };
 
 std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
@@ -169,12 +170,12 @@ std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
 
     // Ctrl+Enter types a line feed, as Windows layouts have it (xkb gives a
     // carriage return there); it is the stroke for a line feed before Ctrl+J.
-    t.strokes.emplace(U'\n', KeyStroke{kScanEnter, kShiftStateCtrl});
+    t.strokes[U'\n'].push_back(KeyStroke{kScanEnter, kShiftStateCtrl});
     auto collect = [&](size_t from, size_t to) {
         for (int s : kSearchStates)
             for (size_t k = from; k < to; ++k)
                 if (const char32_t c = t.chars[k][s]; c != 0)
-                    t.strokes.try_emplace(c, KeyStroke{kScanKeys[k].scanCode, s});
+                    t.strokes[c].push_back(KeyStroke{kScanKeys[k].scanCode, s});
     };
     collect(0, kMainBlockKeys);
     collect(kMainBlockKeys, kScanKeys.size());
@@ -225,7 +226,15 @@ public:
         const auto it = tables_->strokes.find(c);
         if (it == tables_->strokes.end())
             return std::nullopt;
-        return it->second;
+        return it->second.front();
+    }
+
+    std::vector<KeyStroke> strokesForChar(char32_t c) override
+    {
+        if (!tables_)
+            return {};
+        const auto it = tables_->strokes.find(c);
+        return it == tables_->strokes.end() ? std::vector<KeyStroke>{} : it->second;
     }
 
     std::optional<char32_t> charForStroke(int scanCode, int shiftState) override

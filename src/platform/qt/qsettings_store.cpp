@@ -1,8 +1,11 @@
 #include "platform/qt/qsettings_store.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include <QByteArray>
 #include <QDateTime>
@@ -87,6 +90,38 @@ std::optional<Stored> classify(const QVariant& value)
     return stored;
 }
 
+// Says a message on stderr once per process and text: a store is opened on
+// every call, and one finding must not flood the output.
+void tellOnce(const QString& message)
+{
+    static std::mutex mutex;
+    static std::set<QString> told;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (told.insert(message).second)
+        std::fprintf(stderr, "cvkeys: %s\n", message.toLocal8Bit().constData());
+}
+
+// Copies a damaged file beside itself under the first free name of
+// "<file>.damaged", "<file>.damaged-2", ...: an older copy is never
+// overwritten. The name of the copy, or empty when none could be made
+// (after a hundred copies the file is left alone, not copied again).
+QString keepDamagedCopy(const QString& path)
+{
+    constexpr int kMaxCopies = 100;
+    for (int n = 1; n <= kMaxCopies; ++n) {
+        const QString suffix = n == 1 ? QString() : QStringLiteral("-%1").arg(n);
+        const QString kept = path + QStringLiteral(".damaged") + suffix;
+        const QFileInfo info(kept);
+        if (info.exists() || info.isSymLink())
+            continue;
+        if (QFile::copy(path, kept))
+            return kept;
+        if (!QFileInfo::exists(kept))  // not taken meanwhile: the copy itself failed
+            return {};
+    }
+    return {};
+}
+
 // QSettings replaces an INI file through a temporary file beside it. When
 // that cannot work, the write is refused before QSettings sees it: its
 // process-wide file cache would otherwise keep the unwritten value, show it
@@ -109,6 +144,23 @@ bool fileWritable(const QString& path)
 }
 
 }  // namespace
+
+std::optional<std::string> settingsFileProblem(const std::string& iniPath)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path path(iniPath);
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found)
+        return std::nullopt;  // created by the first write
+    if (error)
+        return "cannot be examined (" + error.message() + ")";
+    if (!fs::is_regular_file(status))
+        return std::string(fs::is_directory(status) ? "is a folder" : "is not a regular file");
+    if (fs::file_size(path, error) > kMaxSettingsFileBytes || error)
+        return std::string("is larger than 16 MiB");
+    return std::nullopt;
+}
 
 QSettingsStore::QSettingsStore(Origin origin, std::string name) : origin_(origin), name_(std::move(name)) {}
 
@@ -145,8 +197,9 @@ FileMark markOf(const QString& path)
 // every later open until the file changes.
 class DamagedFiles {
 public:
-    // Records a file reported damaged, or tells whether one that looks sound
-    // is the cached parse of a file found damaged before.
+    // Records a file reported damaged (or found so by a caller), or tells
+    // whether one that looks sound is the cached parse of a file found
+    // damaged before.
     bool damaged(const QString& path, bool reportedDamaged)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -175,30 +228,59 @@ DamagedFiles& damagedFiles()
     return files;
 }
 
-std::optional<Stored> lookUp(const QSettings& settings, bool sound, const std::string& section,
-                             const std::string& entry)
+std::optional<Stored> lookUp(const QSettings* settings, const std::string& section, const std::string& entry)
 {
-    if (!sound || !validSettingNames(section, entry))
+    if (!settings || !validSettingNames(section, entry))
         return std::nullopt;
-    return classify(settings.value(keyOf(section, entry)));
+    return classify(settings->value(keyOf(section, entry)));
 }
 
 }  // namespace
 
 struct QSettingsStore::Opened {
+    // Null when the file is not one to read at all (a folder, a FIFO, a
+    // device, an oversized file): every read gives its default and every
+    // write is refused, so the file is never touched.
     std::unique_ptr<QSettings> settings;
     bool iniFile = false;
-    // Read and parsed without error; a store that is not sound gives every
-    // default.
+    // Read and parsed without error. A damaged INI file still gives every
+    // value QSettings could read (a line it cannot parse is skipped); it is
+    // copied aside before the first write rewrites it.
     bool sound = false;
 };
 
+// The user's INI file, found without reading it: QSettings reads its files
+// when constructed, and a FIFO in their place would block that. The folder
+// comes from a store of a name that does not exist, so QSettings::setPath and
+// the XDG variables count as they do for the real one.
+QString QSettingsStore::iniPath() const
+{
+    if (origin_ == Origin::File)
+        return QFileInfo(qText(name_)).absoluteFilePath();
+#ifdef Q_OS_WIN
+    return {};
+#else
+    const QSettings probe(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(kOrganisation),
+                          QStringLiteral("cvkeys-path-probe"));
+    return QFileInfo(probe.fileName()).absolutePath() + u'/' + qText(name_) + QStringLiteral(".ini");
+#endif
+}
+
 // Opening reads the store but never writes it: QSettings writes only when a
 // value was set, so an unreadable or damaged file stays as it is until the
-// next successful write replaces it.
+// next successful write.
 QSettingsStore::Opened QSettingsStore::open() const
 {
     Opened opened;
+    const QString path = iniPath();
+    if (!path.isEmpty()) {
+        opened.iniFile = true;
+        if (const std::optional<std::string> problem = settingsFileProblem(stdText(path))) {
+            tellOnce(QStringLiteral("the settings file %1 %2; it is left as it is and the defaults are used")
+                         .arg(path, qText(*problem)));
+            return opened;
+        }
+    }
     if (origin_ == Origin::File) {
         opened.settings = std::make_unique<QSettings>(qText(name_), QSettings::IniFormat);
     } else {
@@ -211,7 +293,6 @@ QSettingsStore::Opened QSettingsStore::open() const
                                                       QString::fromLatin1(kOrganisation), qText(name_));
     }
     QSettings& settings = *opened.settings;
-    opened.iniFile = settings.format() == QSettings::IniFormat;
     if (!opened.iniFile) {
         opened.sound = settings.status() == QSettings::NoError;
         return opened;
@@ -219,15 +300,22 @@ QSettingsStore::Opened QSettingsStore::open() const
     // INI sections are parsed on first use; parse them all now so that the
     // status covers the whole file.
     settings.allKeys();
-    const QString path = QFileInfo(settings.fileName()).absoluteFilePath();
-    opened.sound = !damagedFiles().damaged(path, settings.status() != QSettings::NoError);
+    opened.sound = !damagedFiles().damaged(QFileInfo(settings.fileName()).absoluteFilePath(),
+                                           settings.status() != QSettings::NoError);
     return opened;
+}
+
+void QSettingsStore::markDamaged()
+{
+    const QString path = iniPath();
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        damagedFiles().damaged(path, true);
 }
 
 int32_t QSettingsStore::readInt(const std::string& section, const std::string& entry, int32_t fallback)
 {
     const Opened opened = open();
-    const std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
+    const std::optional<Stored> stored = lookUp(opened.settings.get(), section, entry);
     return stored && stored->kind == SettingKind::Integer ? stored->integer : fallback;
 }
 
@@ -235,7 +323,7 @@ std::string QSettingsStore::readText(const std::string& section, const std::stri
                                      const std::string& fallback)
 {
     const Opened opened = open();
-    const std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
+    const std::optional<Stored> stored = lookUp(opened.settings.get(), section, entry);
     if (!stored || stored->kind == SettingKind::Bytes)
         return fallback;
     if (stored->kind == SettingKind::Integer && stored->text.empty())
@@ -247,7 +335,7 @@ std::optional<std::vector<uint8_t>> QSettingsStore::readBytes(const std::string&
                                                               const std::string& entry)
 {
     const Opened opened = open();
-    std::optional<Stored> stored = lookUp(*opened.settings, opened.sound, section, entry);
+    std::optional<Stored> stored = lookUp(opened.settings.get(), section, entry);
     if (!stored || stored->kind != SettingKind::Bytes)
         return std::nullopt;
     return std::move(stored->bytes);
@@ -259,20 +347,25 @@ bool QSettingsStore::write(const std::string& section, const std::string& entry,
     if (!validSettingNames(section, entry))
         return false;
     const Opened opened = open();
+    if (!opened.settings)
+        return false;
     QSettings& settings = *opened.settings;
     if (opened.iniFile && !fileWritable(settings.fileName()))
         return false;
-    // A damaged file was read as empty; what QSettings salvaged from it must
-    // not come back to life with this write. The file itself is kept beside
-    // the new one ("<name>.damaged"), so nothing the user had is lost.
-    if (opened.iniFile && !opened.sound) {
+    // The write rewrites the file from what could be read, which drops the
+    // lines QSettings could not parse; the original is kept beside it first,
+    // and without that copy the file is not replaced.
+    if (opened.iniFile && !opened.sound && QFileInfo::exists(settings.fileName())) {
         const QString path = settings.fileName();
-        const QString kept = path + QStringLiteral(".damaged");
-        if (QFileInfo::exists(path)) {
-            QFile::remove(kept);
-            QFile::copy(path, kept);
+        const QString kept = keepDamagedCopy(path);
+        if (kept.isEmpty()) {
+            tellOnce(QStringLiteral("the settings file %1 could not be read in full and no copy of it could be "
+                                    "kept; it is left as it is and changes are not saved")
+                         .arg(path));
+            return false;
         }
-        settings.clear();
+        tellOnce(QStringLiteral("the settings file %1 could not be read in full; the original is kept as %2")
+                     .arg(path, kept));
     }
     settings.setValue(keyOf(section, entry), value);
     settings.sync();
@@ -307,7 +400,7 @@ std::vector<SettingEntry> QSettingsStore::all()
 {
     std::vector<SettingEntry> list;
     const Opened opened = open();
-    if (!opened.sound)
+    if (!opened.settings)
         return list;
     const QSettings& settings = *opened.settings;
     for (const QString& key : settings.allKeys()) {
@@ -336,7 +429,11 @@ std::vector<SettingEntry> QSettingsStore::all()
     return list;
 }
 
-std::string QSettingsStore::location() const { return stdText(open().settings->fileName()); }
+std::string QSettingsStore::location() const
+{
+    const QString path = iniPath();
+    return stdText(path.isEmpty() ? open().settings->fileName() : path);
+}
 
 std::unique_ptr<ISettingsStore> makeUserSettingsStore(const std::string& applicationName)
 {
