@@ -24,6 +24,7 @@
 #include "device/device_link.h"
 #include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
+#include "temp_dir.h"
 #include "test_support.h"
 #include "texts/text_table.h"
 
@@ -31,42 +32,6 @@ namespace cvk {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    explicit TempDir(const std::string& test)
-    {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = fs::temp_directory_path() / ("cvk-safety-" + test + "-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(stamp) + "-" + std::to_string(counter++));
-        fs::create_directories(path_);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-std::string fileBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void putFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 struct CliResult {
     int rc;

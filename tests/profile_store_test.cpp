@@ -22,6 +22,8 @@
 #include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
 
+#include "temp_dir.h"
+
 namespace cvk {
 namespace {
 
@@ -608,29 +610,6 @@ TEST_F(ProfileStoreTest, HandlesFollowTheirNodes)
 }
 
 // ------------------------------------------------- through the INI file
-
-class TempDir {
-public:
-    TempDir()
-    {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = fs::temp_directory_path() / ("cvk-profiles-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(stamp) + "-" + std::to_string(counter++));
-        fs::create_directories(path_);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 TEST_F(ProfileStoreTest, ASavedListReloadsIdenticallyFromTheIniFile)
 {
