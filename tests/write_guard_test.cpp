@@ -3,32 +3,28 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "cli/cli.h"
+#include "temp_dir.h"
 
 namespace cvk {
 namespace {
 
-namespace fs = std::filesystem;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// A scratch folder of this test alone, so parallel runs never share a trace.
-fs::path scratch()
-{
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name)
-        if (c == '/')
-            c = '_';
-    const fs::path dir = fs::temp_directory_path() / ("cvk-write-guard-" + std::to_string(::getpid()) + "-" + name);
-    fs::create_directories(dir);
-    return dir;
-}
+// The trace of one run, in a folder of its own so that parallel runs never
+// share one; removed again at once.
+class ScratchTrace {
+public:
+    ScratchTrace() : dir_("write-guard") {}
+    std::string path() const { return (dir_ / "trace.txt").string(); }
+
+private:
+    TempDir dir_;
+};
 
 struct CliRun {
     int rc = 0;
@@ -38,9 +34,9 @@ struct CliRun {
 
 CliRun run(const std::vector<std::string>& devices, const std::vector<std::string>& steps)
 {
-    const fs::path trace = scratch() / "trace.txt";
-    fs::remove(trace);
-    std::vector<std::string> args{"--settings", ":memory:", "--trace", trace.string()};
+    const ScratchTrace scratch;
+    const std::string trace = scratch.path();
+    std::vector<std::string> args{"--settings", ":memory:", "--trace", trace};
     for (const std::string& d : devices) {
         args.push_back("--simulate");
         args.push_back(d);
