@@ -12,7 +12,6 @@
 namespace cvk {
 namespace {
 
-
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The trace of one run, in a folder of its own so that parallel runs never
