@@ -173,6 +173,7 @@ struct OddCase {
     const char* name;
     Odd kind;
 };
+void PrintTo(const OddCase& c, std::ostream* os) { *os << c.name; }
 
 void makeOdd(const fs::path& path, Odd kind)
 {

@@ -325,6 +325,8 @@ struct RegisterCase {
     int offset;
     bool preamble;
 };
+// Test names stay the same from build to build.
+void PrintTo(const RegisterCase& c, std::ostream* os) { *os << c.setup; }
 
 class RegisterWrite : public ::testing::TestWithParam<RegisterCase> {};
 
