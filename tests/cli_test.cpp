@@ -9,24 +9,13 @@
 #include <unistd.h>
 
 #include "cli/cli.h"
+#include "cli_run.h"
 
 namespace cvk {
 namespace {
 
-struct CliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
 
-CliResult cli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    const int rc = runCli(args, out, err);
-    return {rc, out.str(), err.str()};
-}
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CliList, OneDorrinAloneOrWithItsReceiver)
 {

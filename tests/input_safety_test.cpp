@@ -24,6 +24,7 @@
 #include "device/device_link.h"
 #include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 #include "test_support.h"
 #include "texts/text_table.h"
@@ -33,18 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-    int rc;
-    std::string out;
-    std::string err;
-};
 
-CliResult cli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int rc = runCli(args, out, err);
-    return {rc, out.str(), err.str()};
-}
 
 // A user's file: two classic profiles and a language.
 constexpr const char* kProfiles = "[Profile]\nNumberOfProfiles=2\nNumberOfProfiles.F=1\n"

@@ -6,13 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/cli.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 
 namespace cvk {
 namespace {
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The trace of one run, in a folder of its own so that parallel runs never
 // share one; removed again at once.
@@ -41,10 +39,10 @@ CliRun run(const std::vector<std::string>& devices, const std::vector<std::strin
         args.push_back(d);
     }
     args.insert(args.end(), steps.begin(), steps.end());
-    std::ostringstream out, err;
+    const CliResult result = cli(args);
     CliRun r;
-    r.rc = runCli(args, out, err);
-    r.out = out.str() + err.str();
+    r.rc = result.rc;
+    r.out = result.out + result.err;
     std::ifstream in(trace);
     std::stringstream text;
     text << in.rdbuf();
