@@ -144,7 +144,7 @@ TEST(WindowTitle, DeviceBesideTheReceiverNamesTheWindow)
         for (const char* d : c.devices)
             f.sim.attach(d);
         f.start();
-        EXPECT_EQ(f.c.title, c.title) << c.devices.front() << " + " << c.devices.size() - 1;
+        EXPECT_EQ(f.window().title, c.title) << c.devices.front() << " + " << c.devices.size() - 1;
     }
 }
 
@@ -169,7 +169,7 @@ TEST(FirmwareText, DecodedFromUtf16WhenTenUnitsLong)
         Rig f;
         f.sim.attach(std::string("cindel:fw-text=") + c.fwText);
         f.start();
-        EXPECT_EQ(f.c.firmwareText, c.shown) << c.fwText;
+        EXPECT_EQ(f.window().firmwareText, c.shown) << c.fwText;
     }
 }
 

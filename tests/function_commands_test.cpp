@@ -50,7 +50,7 @@ struct CommandFixture : test::ControllerRig<AnsweringView> {
     // Button n's menu was opened and `command` chosen.
     void choose(int n, int command)
     {
-        c.config.currentButton = n;
+        config().currentButton = n;
         c.handleCommand(command);
     }
 };
@@ -73,7 +73,7 @@ TEST_P(ClickSelectRule, KeepsOneClickSelect)
 {
     const RuleCase& r = GetParam();
     CommandFixture f("essom");
-    auto& block = f.c.config.block;
+    auto& block = f.config().block;
     for (int b = 1; b <= 5; ++b)
         block[b] = kFnRightClick;
     block[0] = r.pad;
@@ -91,7 +91,7 @@ TEST_P(ClickSelectRule, KeepsOneClickSelect)
                   "button assignment to \"Click/Select\" before you change this one.");
         EXPECT_EQ(block, before);
     }
-    EXPECT_EQ(f.c.config.currentButton, -1);
+    EXPECT_EQ(f.config().currentButton, -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,10 +123,10 @@ TEST(FunctionCommands, PadAndSettingToggles)
     };
     for (const Case& c : cases) {
         CommandFixture f("essom");
-        f.c.config.block[1] = kFnClick;
-        f.c.config.block[c.position] = c.before;
+        f.config().block[1] = kFnClick;
+        f.config().block[c.position] = c.before;
         f.choose(0, c.command);
-        EXPECT_EQ(f.c.config.block[c.position], c.after) << c.command << " on " << int(c.before);
+        EXPECT_EQ(f.config().block[c.position], c.after) << c.command << " on " << int(c.before);
     }
 }
 
@@ -140,11 +140,11 @@ TEST(FunctionCommands, PrecisionResetsScrollSpeedOnlyWhenItChanges)
     for (const Case& c : {Case{32, kCmdPrecisionLow, 99}, Case{16, kCmdPrecisionLow, 16},
                           Case{32, kCmdPrecisionEnhanced, 38}, Case{16, kCmdPrecisionEnhanced, 99}}) {
         CommandFixture f("cindel");
-        f.c.config.block[kPosEdgePrecision] = c.precision;
-        f.c.config.block[kPosScrollSpeed] = 99;
+        f.config().block[kPosEdgePrecision] = c.precision;
+        f.config().block[kPosScrollSpeed] = 99;
         f.choose(0, c.command);
-        EXPECT_EQ(f.c.config.block[kPosScrollSpeed], c.speedAfter) << c.command << " from " << int(c.precision);
-        EXPECT_EQ(f.c.config.block[kPosEdgePrecision], c.command == kCmdPrecisionLow ? 32 : 16);
+        EXPECT_EQ(f.config().block[kPosScrollSpeed], c.speedAfter) << c.command << " from " << int(c.precision);
+        EXPECT_EQ(f.config().block[kPosEdgePrecision], c.command == kCmdPrecisionLow ? 32 : 16);
     }
 }
 
@@ -152,8 +152,8 @@ TEST(FunctionCommands, AlternateEndSwitchKeepsTheButtonCurrent)
 {
     CommandFixture f("dorrin");
     f.choose(0, kCmdEndSwitchAlternate);
-    EXPECT_EQ(f.c.config.block[kPosEndSwitch], 17);
-    EXPECT_EQ(f.c.config.currentButton, 0);
+    EXPECT_EQ(f.config().block[kPosEndSwitch], 17);
+    EXPECT_EQ(f.config().currentButton, 0);
 }
 
 // ------------------------------------------------------- key bytes
@@ -161,12 +161,12 @@ TEST(FunctionCommands, AlternateEndSwitchKeepsTheButtonCurrent)
 TEST(FunctionCommands, KeyBytesLowBeforeHighAndClearedForMouseCodes)
 {
     CommandFixture f("arvel-old:fw=0x2FE");  // single bytes reach the device at this firmware
-    f.c.config.block[0] = 0x01;
+    f.config().block[0] = 0x01;
     f.choose(2, kCmdPresetFirst + 3);  // a preset key word
     const uint16_t word = presetKeyWord(3);
-    EXPECT_EQ(f.c.config.block[2], kFnKeyboard);
-    EXPECT_EQ(f.c.config.block[7], word & 0xFF);
-    EXPECT_EQ(f.c.config.block[12], word >> 8);
+    EXPECT_EQ(f.config().block[2], kFnKeyboard);
+    EXPECT_EQ(f.config().block[7], word & 0xFF);
+    EXPECT_EQ(f.config().block[12], word >> 8);
     f.sim.transcript().clear();
     f.choose(2, kCmdDoubleClick);
     std::vector<std::string> sent;
@@ -179,19 +179,19 @@ TEST(FunctionCommands, KeyBytesLowBeforeHighAndClearedForMouseCodes)
 TEST(FunctionCommands, KeyboardDialogGetsTheCurrentWord)
 {
     CommandFixture f("dorrin");
-    f.c.config.block[32 + 1] = 0x06;  // button 2: key low at 33, high at 49
-    f.c.config.block[48 + 1] = 0x01;
+    f.config().block[32 + 1] = 0x06;  // button 2: key low at 33, high at 49
+    f.config().block[48 + 1] = 0x01;
     f.view.keyWord = 0x0504;
     f.choose(2, kCmdOtherKeys);
     EXPECT_EQ(f.view.askedWord, 0x0106);
-    EXPECT_EQ(f.c.config.block[2], kFnKeyboard);
-    EXPECT_EQ(f.c.config.block[33], 0x04);
-    EXPECT_EQ(f.c.config.block[49], 0x05);
+    EXPECT_EQ(f.config().block[2], kFnKeyboard);
+    EXPECT_EQ(f.config().block[33], 0x04);
+    EXPECT_EQ(f.config().block[49], 0x05);
 
     f.view.keyWord.reset();
-    const auto before = f.c.config.block;
+    const auto before = f.config().block;
     f.choose(2, kCmdOtherKeys);
-    EXPECT_EQ(f.c.config.block, before);
+    EXPECT_EQ(f.config().block, before);
 }
 
 TEST(FunctionCommands, SnippetKeystrokesAreSharedByTwoSnippetButtons)
@@ -200,23 +200,23 @@ TEST(FunctionCommands, SnippetKeystrokesAreSharedByTwoSnippetButtons)
         CommandFixture f("cindel");
         f.view.yes = yes;
         f.choose(9, kCmdSnippetFirst + 0);
-        ASSERT_EQ(f.c.config.block[9], kFnTextSnippet);
+        ASSERT_EQ(f.config().block[9], kFnTextSnippet);
         f.view.messages.clear();
-        const auto before = f.c.config.block;
+        const auto before = f.config().block;
         f.choose(2, kCmdSnippetFirst + 3);
         ASSERT_EQ(f.view.messages.size(), 1u);
         EXPECT_EQ(f.view.messages[0],
                   "Another button is programmed with the this function.|Only one button can be assigned to snippet "
                   "function. If you proceed, the text will be overwritten. Do you want to continue?");
         if (!yes) {
-            EXPECT_EQ(f.c.config.block, before);
+            EXPECT_EQ(f.config().block, before);
             continue;
         }
-        EXPECT_EQ(f.c.config.block[9], kFnTextSnippet);
-        EXPECT_EQ(f.c.config.block[2], kFnTextSnippet);
+        EXPECT_EQ(f.config().block[9], kFnTextSnippet);
+        EXPECT_EQ(f.config().block[2], kFnTextSnippet);
         EXPECT_TRUE(std::equal(snippetPreset(3).strokes.begin(), snippetPreset(3).strokes.end(),
-                               f.c.config.block.begin() + kPosSnippetStrokes));
-        EXPECT_TRUE(f.c.config.textPending);
+                               f.config().block.begin() + kPosSnippetStrokes));
+        EXPECT_TRUE(f.config().textPending);
     }
 }
 
@@ -224,13 +224,13 @@ TEST(FunctionCommands, NoDeviceShowsTheCableMessage)
 {
     CommandFixture f("dorrin");
     f.sim.unplug(kModelDorrin);
-    deviceScan(f.c.link);
+    deviceScan(f.link());
     f.view.messages.clear();
-    const auto before = f.c.config.block;
+    const auto before = f.config().block;
     f.choose(2, kCmdRightClick);
     EXPECT_EQ(f.view.messages, std::vector<std::string>{"|Connect the USB cable to change the function of a button."});
-    EXPECT_EQ(f.c.config.block, before);
-    EXPECT_EQ(f.c.config.currentButton, -1);
+    EXPECT_EQ(f.config().block, before);
+    EXPECT_EQ(f.config().currentButton, -1);
 }
 
 // ------------------------------------------------------- end to end
@@ -252,9 +252,9 @@ TEST(FunctionCommands, CindelSignatureTravelsAndComesBack)
     CommandFixture f("cindel");
     f.view.signature = u"Ab\r\nc";
     f.choose(5, kCmdSignature);
-    ASSERT_EQ(f.c.config.block[5], kFnSignature);
-    EXPECT_TRUE(f.c.config.textPending);
-    EXPECT_EQ(f.c.config.block[kPosSignatureLength], 5);  // four strokes + 1
+    ASSERT_EQ(f.config().block[5], kFnSignature);
+    EXPECT_TRUE(f.config().textPending);
+    EXPECT_EQ(f.config().block[kPosSignatureLength], 5);  // four strokes + 1
     f.sim.transcript().clear();
     ASSERT_TRUE(f.c.writeSequence());
     std::vector<std::string> text;
@@ -264,12 +264,12 @@ TEST(FunctionCommands, CindelSignatureTravelsAndComesBack)
     ASSERT_EQ(text.size(), 512u);
     for (int i = 0; i < 512; ++i)
         EXPECT_EQ(text[i], fmt::format("{} {:02X}", i < 256 ? "94" : "95", i % 256)) << i;
-    EXPECT_FALSE(f.c.config.textPending);
+    EXPECT_FALSE(f.config().textPending);
 
     // A fresh read gives the text back in typing order.
-    f.c.config.signatureText.fill(0);
+    f.config().signatureText.fill(0);
     f.c.handleCommand(kCmdRefresh);
-    EXPECT_EQ(signatureString(f.c.config), u"Ab\r\nc");
+    EXPECT_EQ(signatureString(f.config()), u"Ab\r\nc");
 }
 
 }  // namespace

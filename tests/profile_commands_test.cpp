@@ -58,14 +58,14 @@ struct ProfileFixture : test::ControllerRig<DialogView> {
     std::vector<std::string> selectorNames() const
     {
         std::vector<std::string> names;
-        for (const SelectorLine& l : c.selector)
+        for (const SelectorLine& l : c.profiles().selector())
             names.push_back(l.name);
         return names;
     }
     std::vector<std::string> trayNames() const
     {
         std::vector<std::string> names;
-        for (const TrayMenuItem& i : c.trayMenu)
+        for (const TrayMenuItem& i : c.profiles().trayMenu())
             names.push_back(i.command == 0 ? "--" : fmt::format("{} {}{}", i.command, i.text, i.checked ? " [x]" : ""));
         return names;
     }
@@ -79,12 +79,12 @@ TEST(ProfileCommands, SelectorIsSortedWhileTheMenuKeepsListOrder)
                                                        "20400 Open CV Keys", "1023 About CV Keys", "20401 Exit"}));
     // The third menu item is "Desktop": it is selected and Apply is posted.
     f.c.handleCommand(20404);
-    ASSERT_NE(f.c.activeProfile, nullptr);
-    EXPECT_EQ(f.c.activeProfile->name, "Desktop");
-    EXPECT_EQ(f.c.selectorCurrent, 1);
+    ASSERT_NE(f.c.profiles().active(), nullptr);
+    EXPECT_EQ(f.c.profiles().active()->name, "Desktop");
+    EXPECT_EQ(f.c.profiles().currentLine(), 1);
     EXPECT_EQ(f.view.posted, std::vector<int>{kCmdApply});
     EXPECT_EQ(f.trayNames()[2], "20404 Desktop [x]");
-    EXPECT_EQ(f.c.trayTip, "Active Profile:\r\n" + std::string(31, ' ') + "Desktop");
+    EXPECT_EQ(f.window().trayTip, "Active Profile:\r\n" + std::string(31, ' ') + "Desktop");
 }
 
 TEST(ProfileCommands, RenameToAPrefixOfAnotherNameSelectsTheRenamedProfile)
@@ -95,9 +95,9 @@ TEST(ProfileCommands, RenameToAPrefixOfAnotherNameSelectsTheRenamedProfile)
     f.c.handleCommand(kCmdRenameProfile);
     EXPECT_EQ(f.view.asked, std::vector<std::string>{"WEB"});
     EXPECT_EQ(f.selectorNames(), (std::vector<std::string>{"CA", "CAD", "Desktop"}));
-    ASSERT_NE(f.c.activeProfile, nullptr);
-    EXPECT_EQ(f.c.activeProfile->name, "CA");
-    EXPECT_TRUE(f.c.activeProfile->modified);
+    ASSERT_NE(f.c.profiles().active(), nullptr);
+    EXPECT_EQ(f.c.profiles().active()->name, "CA");
+    EXPECT_TRUE(f.c.profiles().active()->modified);
     EXPECT_EQ(f.trayNames()[0], "20402 CA [x]");
 }
 
@@ -108,20 +108,20 @@ TEST(ProfileCommands, CancelledNameDialogChangesNothing)
     f.c.handleCommand(kCmdNewProfile);
     f.c.handleCommand(kCmdRenameProfile);  // no active profile: not even asked
     EXPECT_EQ(f.view.asked, std::vector<std::string>{""});
-    EXPECT_EQ(f.c.profiles.size(), 1u);
+    EXPECT_EQ(f.c.profiles().list().size(), 1u);
 }
 
 TEST(ProfileCommands, NewProfileTakesTheWorkingBlockAndIsSelected)
 {
     ProfileFixture f("dorrin", {"Desktop"}, true);
-    f.c.config.block[1] = kFnRightClick;
+    f.config().block[1] = kFnRightClick;
     f.view.name = "Office";
     f.c.handleCommand(kCmdNewProfile);
-    ASSERT_EQ(f.c.profiles.size(), 2u);
-    ASSERT_NE(f.c.activeProfile, nullptr);
-    EXPECT_EQ(f.c.activeProfile->name, "Office");
-    EXPECT_EQ(f.c.activeProfile->configuration[1], kFnRightClick);
-    EXPECT_TRUE(f.c.activeProfile->modified);
+    ASSERT_EQ(f.c.profiles().list().size(), 2u);
+    ASSERT_NE(f.c.profiles().active(), nullptr);
+    EXPECT_EQ(f.c.profiles().active()->name, "Office");
+    EXPECT_EQ(f.c.profiles().active()->configuration[1], kFnRightClick);
+    EXPECT_TRUE(f.c.profiles().active()->modified);
     // Only in memory until Apply.
     EXPECT_EQ(f.store.readInt("Profile", "NumberOfProfiles.F", 0), 1);
     ASSERT_TRUE(f.c.writeSequence());
@@ -139,13 +139,13 @@ TEST(ProfileCommands, DeletingTheOnlyProfile)
         ASSERT_EQ(f.view.messages.size(), 1u);
         EXPECT_EQ(f.view.messages[0], "CV Keys: Are you sure you want to delete the selected profile?");
         if (!yes) {
-            EXPECT_EQ(f.c.profiles.size(), 1u);
+            EXPECT_EQ(f.c.profiles().list().size(), 1u);
             continue;
         }
-        EXPECT_TRUE(f.c.profiles.empty());
-        EXPECT_TRUE(f.c.selector.empty());
-        EXPECT_EQ(f.c.activeProfile, nullptr);
-        EXPECT_EQ(f.c.trayTip, "No Active Profile");
+        EXPECT_TRUE(f.c.profiles().list().empty());
+        EXPECT_TRUE(f.c.profiles().selector().empty());
+        EXPECT_EQ(f.c.profiles().active(), nullptr);
+        EXPECT_EQ(f.window().trayTip, "No Active Profile");
         EXPECT_FALSE(f.view.enabled[kCtlDeleteProfile]);
         EXPECT_FALSE(f.view.enabled[kCtlRenameProfile]);
         EXPECT_EQ(f.store.readInt("Profile", "NumberOfProfiles.F", -1), 0);
@@ -181,7 +181,7 @@ TEST(ProfileCommands, SelectionSendsTheCursorSpeedOfEachFamily)
             found = found || t.find(c.report) != std::string::npos;
         }
         EXPECT_TRUE(found) << c.device;
-        EXPECT_EQ(f.c.config.block[19], c.loaded);
+        EXPECT_EQ(f.config().block[19], c.loaded);
     }
 }
 
@@ -192,8 +192,8 @@ TEST(ProfileCommands, ReadSelectsTheProfileEqualToTheDevice)
     writeProfile(f.store, 0, "Desktop", true, fDefaultProfile().data);
     f.store.writeInt("Profile", "NumberOfProfiles.F", 1);
     f.c.handleCommand(kCmdRefresh);
-    ASSERT_NE(f.c.activeProfile, nullptr);
-    EXPECT_EQ(f.c.activeProfile->name, "Desktop");
+    ASSERT_NE(f.c.profiles().active(), nullptr);
+    EXPECT_EQ(f.c.profiles().active()->name, "Desktop");
 }
 
 TEST(ProfileCommands, ModelSetUpPerModel)
@@ -208,9 +208,9 @@ TEST(ProfileCommands, ModelSetUpPerModel)
                           Case{"dorrin", 64, "dorrin.pdf", 182}, Case{"cindel", 90, "cindel.pdf", 1011},
                           Case{"brill", 90, "cindel.pdf", 1011}, Case{"arvel2", 90, "Arveld.pdf", 10009}}) {
         ProfileFixture f(c.device, {}, false);
-        EXPECT_EQ(f.c.config.exchangedLength, c.length) << c.device;
-        EXPECT_EQ(f.c.helpDocument, c.help) << c.device;
-        EXPECT_EQ(f.c.pictureId, c.picture) << c.device;
+        EXPECT_EQ(f.config().exchangedLength, c.length) << c.device;
+        EXPECT_EQ(f.window().helpDocument, c.help) << c.device;
+        EXPECT_EQ(f.window().pictureId, c.picture) << c.device;
     }
 }
 

@@ -34,8 +34,8 @@ struct TimerFixture : test::ControllerRig<TimerView> {
             clock.sleepMs(100);
             c.pollDeviceChange();
             runPosted();
-            c.timer2Tick();
-            c.timer5Tick();
+            c.updateFadeAndButtons();
+            c.pollWirelessStatus();
             runPosted();
         }
     }
@@ -47,18 +47,18 @@ TEST(DeviceChangeScan, ArrivalWaitsTwoSecondsRemovalATenth)
     f.sim.unplug(kModelDorrin);
     f.c.deviceChanged(false);
     f.tick();
-    EXPECT_EQ(f.c.link.state.deviceCount, 0);
-    EXPECT_EQ(f.c.trayTip, "No reprogrammable Corvane detected.");
+    EXPECT_EQ(f.state().deviceCount, 0);
+    EXPECT_EQ(f.window().trayTip, "No reprogrammable Corvane detected.");
 
     f.sim.attach("dorrin");
     f.c.deviceChanged(true);
     f.tick(5);
     f.c.deviceChanged(true);  // a burst: the scan follows the last one
     f.tick(19);
-    EXPECT_EQ(f.c.link.state.deviceCount, 0);
+    EXPECT_EQ(f.state().deviceCount, 0);
     f.tick(1);
-    EXPECT_EQ(f.c.link.state.deviceCount, 1);
-    EXPECT_EQ(f.c.title, "Corvane Dorrin");
+    EXPECT_EQ(f.state().deviceCount, 1);
+    EXPECT_EQ(f.window().title, "Corvane Dorrin");
 }
 
 TEST(ReceiverStatus, VoltageAndSignal)
@@ -77,8 +77,8 @@ TEST(ReceiverStatus, VoltageAndSignal)
     for (const Case& c : cases) {
         TimerFixture f{c.setup};
         f.tick();
-        EXPECT_EQ(f.c.batteryState, c.battery) << c.setup;
-        EXPECT_EQ(f.c.signalLevel, c.signal) << c.setup;
+        EXPECT_EQ(f.c.wireless().batteryState(), c.battery) << c.setup;
+        EXPECT_EQ(f.c.wireless().signalLevel(), c.signal) << c.setup;
     }
 }
 
@@ -86,34 +86,34 @@ TEST(ReceiverStatus, StrengthZeroKeepsTheLevel)
 {
     TimerFixture f{"receiver:signal=9"};
     f.tick();
-    EXPECT_EQ(f.c.signalLevel, 3);
+    EXPECT_EQ(f.c.wireless().signalLevel(), 3);
     f.sim.find(kProductReceiver)->config().signal = 0;
     f.tick();
-    EXPECT_EQ(f.c.signalLevel, 3);
+    EXPECT_EQ(f.c.wireless().signalLevel(), 3);
 }
 
 TEST(ReceiverStatus, TwentySecondFailureDropsTheReceiverAndRefreshes)
 {
     TimerFixture f{"receiver"};
-    ASSERT_TRUE(f.c.link.state.receiverPresent());
-    std::weak_ptr<IHidDevice> handle = f.c.link.state.receiverStatus;
+    ASSERT_TRUE(f.state().receiverPresent());
+    std::weak_ptr<IHidDevice> handle = f.state().receiverStatus;
     f.sim.find(kProductReceiver)->config().faults.noAnswer = true;
     f.tick(21);
-    EXPECT_TRUE(f.c.link.state.receiverPresent());
+    EXPECT_TRUE(f.state().receiverPresent());
     f.tick(1);
-    EXPECT_FALSE(f.c.link.state.receiverPresent());
+    EXPECT_FALSE(f.state().receiverPresent());
     EXPECT_TRUE(handle.expired());
-    EXPECT_EQ(f.c.trayTip, "No reprogrammable Corvane detected.");
+    EXPECT_EQ(f.window().trayTip, "No reprogrammable Corvane detected.");
 }
 
 TEST(DorrinReceiverStatus, StatusReplyFeedsTheIndicators)
 {
     TimerFixture f{"dorrin-receiver:signal=10,battery=65,link=300"};
     f.tick();
-    EXPECT_EQ(f.c.signalLevel, 3);
-    EXPECT_EQ(f.c.batteryPercent, 65);
-    EXPECT_EQ(f.c.batteryState, 3);
-    EXPECT_EQ(f.c.linkValue, 300);
+    EXPECT_EQ(f.c.wireless().signalLevel(), 3);
+    EXPECT_EQ(f.c.wireless().batteryPercent(), 65);
+    EXPECT_EQ(f.c.wireless().batteryState(), 3);
+    EXPECT_EQ(f.c.wireless().linkValue(), 300);
 
     // Signal not valid: the level is left alone, battery and link still taken.
     auto& device = f.sim.find(kModelDorrinReceiver)->config();
@@ -122,16 +122,16 @@ TEST(DorrinReceiverStatus, StatusReplyFeedsTheIndicators)
     device.batteryPercent = 100;
     device.linkValue = 50;
     f.tick();
-    EXPECT_EQ(f.c.signalLevel, 3);
-    EXPECT_EQ(f.c.batteryState, 1);
-    EXPECT_EQ(f.c.linkValue, 50);
+    EXPECT_EQ(f.c.wireless().signalLevel(), 3);
+    EXPECT_EQ(f.c.wireless().batteryState(), 1);
+    EXPECT_EQ(f.c.wireless().linkValue(), 50);
 }
 
 TEST(DorrinReceiverStatus, BusyDeviceIsNotPolled)
 {
     TimerFixture f{"dorrin-receiver"};
     f.sim.transcript().clear();
-    f.c.link.state.busy = true;
+    f.state().busy = true;
     f.tick();
     for (const auto& l : f.sim.transcript().lines())
         EXPECT_NE(l.kind, "out");
@@ -140,17 +140,17 @@ TEST(DorrinReceiverStatus, BusyDeviceIsNotPolled)
 TEST(FadeAndApply, FadeFallsDuringATransferAndRisesAfter)
 {
     TimerFixture f{"dorrin"};
-    f.c.fadeLevel = 70;
-    f.c.transferMark = kTransferMarkRunning;
+    f.window().fadeLevel = 70;
+    f.window().transferMark = kTransferMarkRunning;
     std::vector<int> levels;
     for (int i = 0; i < 5; ++i) {
-        f.c.timer2Tick();
-        levels.push_back(f.c.fadeLevel);
+        f.c.updateFadeAndButtons();
+        levels.push_back(f.window().fadeLevel);
     }
-    f.c.transferMark = -1;
+    f.window().transferMark = -1;
     for (int i = 0; i < 3; ++i) {
-        f.c.timer2Tick();
-        levels.push_back(f.c.fadeLevel);
+        f.c.updateFadeAndButtons();
+        levels.push_back(f.window().fadeLevel);
     }
     EXPECT_EQ(levels, (std::vector<int>{50, 30, 10, 0, 0, 10, 20, 30}));
 }
@@ -162,10 +162,10 @@ TEST(FadeAndApply, ApplyFollowsUnsavedChanges)
     // system's three lines alone count as unsaved.
     f.tick();
     EXPECT_TRUE(f.view.enabled[kCtlApply]);
-    f.c.wheelLines = 1;
+    f.window().wheelLines = 1;
     f.tick();
     EXPECT_FALSE(f.view.enabled[kCtlApply]);
-    f.c.config.block[1] ^= 0x20;
+    f.config().block[1] ^= 0x20;
     f.tick();
     EXPECT_TRUE(f.view.enabled[kCtlApply]);
     ASSERT_TRUE(f.c.writeSequence());
@@ -178,7 +178,7 @@ TEST(FadeAndApply, WirelessFamilyWriteLeavesNothingUnsaved)
     // Position 16 is neither 16 nor a value that asks for 3 lines on this
     // family: the write sets one line, and Apply must not stay enabled.
     TimerFixture f{"cindel"};
-    f.c.config.block[kPosEdgePrecision] = 32;
+    f.config().block[kPosEdgePrecision] = 32;
     ASSERT_TRUE(f.c.writeSequence());
     f.tick();
     EXPECT_FALSE(f.view.enabled[kCtlApply]);
@@ -187,7 +187,7 @@ TEST(FadeAndApply, WirelessFamilyWriteLeavesNothingUnsaved)
 TEST(FadeAndApply, TwoDevicesKeepApplyDisabled)
 {
     TimerFixture f{"dorrin", "essom"};
-    f.c.config.block[1] ^= 0x20;
+    f.config().block[1] ^= 0x20;
     f.tick(3);
     EXPECT_FALSE(f.view.enabled[kCtlApply]);
     EXPECT_FALSE(f.view.enabled[kCtlRestoreDefaults]);

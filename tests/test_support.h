@@ -18,6 +18,18 @@
 #include "device/device_link.h"
 #include "sim/sim.h"
 
+namespace cvk {
+
+// The controller's state as tests set it up directly, instead of the many
+// steps a user would take to reach it.
+struct ControllerProbe {
+    static ConfigModel& config(CMainController& c) { return c.config_; }
+    static DeviceLink& link(CMainController& c) { return c.link_; }
+    static WindowState& window(CMainController& c) { return c.window_; }
+};
+
+}  // namespace cvk
+
 namespace cvk::test {
 
 // A keyboard layout of xkb-data by name ("us", "se", "de(nodeadkeys)").
@@ -107,6 +119,11 @@ struct ControllerRig {
     CMainController c;
 
     explicit ControllerRig(IKeyboardLayout* layout = nullptr) : c(MainPorts{sim, clock, view, store, system, layout}) {}
+
+    ConfigModel& config() { return ControllerProbe::config(c); }
+    DeviceLink& link() { return ControllerProbe::link(c); }
+    DeviceState& state() { return ControllerProbe::link(c).state; }
+    WindowState& window() { return ControllerProbe::window(c); }
 
     // What the window does when it opens, with the posted commands handled.
     void start()

@@ -75,16 +75,16 @@ TEST(ConfigurationRead, DorrinReadsSixtyFourBytesFourAtATime)
 {
     TransferFixture f{"dorrin:id=0a1b2c3d"};
     f.start();
-    EXPECT_EQ(f.c.link.state.modelCode, kModelDorrin);
-    EXPECT_EQ(f.c.config.exchangedLength, 64);
+    EXPECT_EQ(f.state().modelCode, kModelDorrin);
+    EXPECT_EQ(f.config().exchangedLength, 64);
     const auto& device = f.sim.find(kModelDorrin)->block();
-    EXPECT_TRUE(std::equal(device.begin(), device.begin() + 64, f.c.config.block.begin()));
-    EXPECT_EQ(f.c.config.reference, f.c.config.block);
-    EXPECT_EQ(f.c.serialText, "S/N: 0a:1b:2c:3d");
-    EXPECT_EQ(f.c.hardwareKey, "HW:0a:1b:2c:3d");
-    EXPECT_FALSE(f.c.readFailed);
-    EXPECT_FALSE(f.c.link.state.busy);
-    EXPECT_EQ(f.c.transferMark, -1);
+    EXPECT_TRUE(std::equal(device.begin(), device.begin() + 64, f.config().block.begin()));
+    EXPECT_EQ(f.config().reference, f.config().block);
+    EXPECT_EQ(f.window().serialText, "S/N: 0a:1b:2c:3d");
+    EXPECT_EQ(f.window().hardwareKey, "HW:0a:1b:2c:3d");
+    EXPECT_FALSE(f.window().readFailed);
+    EXPECT_FALSE(f.state().busy);
+    EXPECT_EQ(f.window().transferMark, -1);
 
     // The read after the scan: identity, then read-4 for addresses 32..92.
     std::vector<std::string> outs;
@@ -105,11 +105,11 @@ TEST(ConfigurationRead, CindelReadsNinetyBytesAndItsTextAreas)
     device->signatureArea(0)[5] = 0x04;
     device->signatureArea(1)[5] = 0x02;
     f.start();
-    EXPECT_EQ(f.c.config.exchangedLength, 90);
-    EXPECT_TRUE(std::equal(device->block().begin(), device->block().begin() + 90, f.c.config.block.begin()));
-    EXPECT_EQ(f.c.config.block[90], 0);  // the last request covers 88..91; 90 and 91 are not taken
-    EXPECT_EQ(f.c.config.strokeUsages[5], 0x04);
-    EXPECT_EQ(f.c.config.strokeModifiers[5], 0x02);
+    EXPECT_EQ(f.config().exchangedLength, 90);
+    EXPECT_TRUE(std::equal(device->block().begin(), device->block().begin() + 90, f.config().block.begin()));
+    EXPECT_EQ(f.config().block[90], 0);  // the last request covers 88..91; 90 and 91 are not taken
+    EXPECT_EQ(f.config().strokeUsages[5], 0x04);
+    EXPECT_EQ(f.config().strokeModifiers[5], 0x02);
     const auto outs = f.lines({"out"});
     EXPECT_NE(std::find(outs.begin(), outs.end(), "+0 09 out 1E 00 00 00 00 00 00 00"), outs.end());
     EXPECT_EQ(std::find(outs.begin(), outs.end(), "+0 09 out 1F 00 00 00 00 00 00 00"), outs.end());
@@ -129,9 +129,9 @@ TEST(ConfigurationRead, RegisterFamilyUsesIndexedStrings)
         const auto strings = f.lines({"get-string"});
         ASSERT_FALSE(strings.empty()) << c.setup;
         EXPECT_TRUE(strings.front().starts_with(fmt::format("+0 06 get-string {:02X} ", c.index))) << strings.front();
-        EXPECT_EQ(f.c.config.exchangedLength, 32);
+        EXPECT_EQ(f.config().exchangedLength, 32);
         const auto& device = f.sim.find(kModelEssom)->block();
-        EXPECT_TRUE(std::equal(device.begin(), device.end(), f.c.config.block.begin())) << c.setup;
+        EXPECT_TRUE(std::equal(device.begin(), device.end(), f.config().block.begin())) << c.setup;
     }
 }
 
@@ -139,10 +139,10 @@ TEST(ConfigurationRead, ReceiverAloneWithoutStoredCopyShowsNoDevice)
 {
     TransferFixture f{"receiver:id=0a1b2c3d"};
     f.start();
-    EXPECT_EQ(f.c.link.state.modelCode, kModelNone);
-    EXPECT_EQ(f.c.config.block, (std::array<uint8_t, 256>{}));
-    EXPECT_EQ(f.c.trayTip, "Corvane Wireless Dongle.");
-    EXPECT_EQ(f.c.link.state.hardwareVersionText, "Wireless 0a:1b:2c:3d");
+    EXPECT_EQ(f.state().modelCode, kModelNone);
+    EXPECT_EQ(f.config().block, (std::array<uint8_t, 256>{}));
+    EXPECT_EQ(f.window().trayTip, "Corvane Wireless Dongle.");
+    EXPECT_EQ(f.state().hardwareVersionText, "Wireless 0a:1b:2c:3d");
 }
 
 TEST(ConfigurationRead, ReceiverAloneShowsTheStoredCopy)
@@ -152,13 +152,13 @@ TEST(ConfigurationRead, ReceiverAloneShowsTheStoredCopy)
     data[0] = 0x07;
     f.store.writeBytes("HW:0a:1b:2c:3d", "Data.W", data);
     f.start();
-    EXPECT_EQ(f.c.link.state.modelCode, kModelReceiverOnly);
-    EXPECT_EQ(f.c.link.state.firmwareVersion, 0x1001u);
-    EXPECT_EQ(f.c.config.exchangedLength, 90);
-    EXPECT_EQ(f.c.config.block[0], 0x07);
-    EXPECT_EQ(f.c.config.block[255], 0x11);
-    EXPECT_EQ(f.c.config.reference, f.c.config.block);
-    EXPECT_FALSE(f.c.readFailed);
+    EXPECT_EQ(f.state().modelCode, kModelReceiverOnly);
+    EXPECT_EQ(f.state().firmwareVersion, 0x1001u);
+    EXPECT_EQ(f.config().exchangedLength, 90);
+    EXPECT_EQ(f.config().block[0], 0x07);
+    EXPECT_EQ(f.config().block[255], 0x11);
+    EXPECT_EQ(f.config().reference, f.config().block);
+    EXPECT_FALSE(f.window().readFailed);
 }
 
 TEST(ConfigurationRead, SwappedButtonsQuestion)
@@ -174,7 +174,7 @@ TEST(ConfigurationRead, SwappedButtonsQuestion)
         EXPECT_EQ(f.view.messages[0], "Switch primary and secondary buttons");
         const uint8_t device0 = f.sim.find(kModelDorrin)->block()[0];
         EXPECT_EQ((device0 & 0x08) != 0, yes);
-        EXPECT_EQ((f.c.config.reference[0] & 0x08) != 0, yes);
+        EXPECT_EQ((f.config().reference[0] & 0x08) != 0, yes);
     }
 }
 
@@ -182,9 +182,9 @@ TEST(ConfigurationRead, SilentDeviceEndsAsAFailedReadNotAnEmptyBlock)
 {
     TransferFixture f{"dorrin:wrong-echo"};
     f.start();
-    EXPECT_TRUE(f.c.readFailed);
-    EXPECT_FALSE(f.c.link.state.busy);
-    EXPECT_NE(f.c.trayTip.find("could not be read"), std::string::npos);
+    EXPECT_TRUE(f.window().readFailed);
+    EXPECT_FALSE(f.state().busy);
+    EXPECT_NE(f.window().trayTip.find("could not be read"), std::string::npos);
     // The block read asks again for the same address, but not forever.
     EXPECT_LE(f.lines({"out"}).size(), 3u + kBlockReadAttemptsPerAddress);
 }
@@ -195,8 +195,8 @@ TEST(WakeUp, FetchWaitsForTheReceiverThenReads)
 {
     TransferFixture f{"dorrin-receiver:wake-after=3"};
     f.start();
-    EXPECT_EQ(f.c.link.state.modelCode, kModelDorrinReceiver);
-    EXPECT_FALSE(f.c.readFailed);
+    EXPECT_EQ(f.state().modelCode, kModelDorrinReceiver);
+    EXPECT_FALSE(f.window().readFailed);
     const auto outs = f.lines({"out", "in"});
     std::vector<std::string> wake;
     for (const std::string& l : outs)
@@ -224,9 +224,9 @@ TEST(WakeUp, CommandArrivingMidLoopEndsItAndResetsTheFlags)
     };
     f.start();
     EXPECT_EQ(nestedReads, 1);
-    EXPECT_FALSE(f.c.link.state.busy);
-    EXPECT_EQ(f.c.transferMark, -1);
-    EXPECT_FALSE(f.c.readFailed);  // the nested read succeeded
+    EXPECT_FALSE(f.state().busy);
+    EXPECT_EQ(f.window().transferMark, -1);
+    EXPECT_FALSE(f.window().readFailed);  // the nested read succeeded
 }
 
 TEST(WakeUp, HidingTheWindowEndsTheLoopAndPostsRefresh)
@@ -237,17 +237,17 @@ TEST(WakeUp, HidingTheWindowEndsTheLoopAndPostsRefresh)
     f.view.onPump = [](int n) { return PumpResult{false, n == 2}; };
     f.c.configurationRead();
     EXPECT_EQ(f.view.posted, std::vector<int>{kCmdRefresh});
-    EXPECT_FALSE(f.c.link.state.busy);
-    EXPECT_EQ(f.c.transferMark, -1);
+    EXPECT_FALSE(f.state().busy);
+    EXPECT_EQ(f.window().transferMark, -1);
 }
 
 TEST(WakeUp, ReceiverThatNeverWakesEndsAfterTheBound)
 {
     TransferFixture f{"dorrin-receiver:wake-after=100000"};
     f.start();
-    EXPECT_TRUE(f.c.readFailed);
+    EXPECT_TRUE(f.window().readFailed);
     EXPECT_EQ(f.view.pumps, kWakeAttempts);
-    EXPECT_FALSE(f.c.link.state.busy);
+    EXPECT_FALSE(f.state().busy);
 }
 
 // ---------------------------------------------------------------- write
@@ -256,26 +256,26 @@ TEST(WriteSequence, DorrinWritesEveryPositionThenVerifiesFourAtATime)
 {
     TransferFixture f{"dorrin"};
     f.start();
-    f.c.config.block[2] = kFnRightClick;
+    f.config().block[2] = kFnRightClick;
     const size_t from = f.mark();
     ASSERT_TRUE(f.c.writeSequence());
     std::vector<std::string> expected;
     for (int j = 0; j < 64; ++j) {
-        expected.push_back(out82(j + 32, f.c.config.block[j]));
+        expected.push_back(out82(j + 32, f.config().block[j]));
         expected.push_back("+0 08 in 82 00 00 00 00 00 00 00");
     }
-    const uint8_t last = f.c.config.block[63];
+    const uint8_t last = f.config().block[63];
     for (int a = 32; a < 96; a += 4) {
         // The verify request keeps bytes 1..7 of the last write request.
         expected.push_back(fmt::format("+0 08 out {:02X} 0E 1C 39 5F {:02X} 00 00", a / 4, last));
         expected.push_back(fmt::format("+0 08 in {:02X} {:02X} {:02X} {:02X} {:02X} 00 00 00", a / 4,
-                                       f.c.config.block[a - 32], f.c.config.block[a - 31], f.c.config.block[a - 30],
-                                       f.c.config.block[a - 29]));
+                                       f.config().block[a - 32], f.config().block[a - 31], f.config().block[a - 30],
+                                       f.config().block[a - 29]));
     }
     EXPECT_EQ(f.lines({"out", "in"}, from), expected);
     EXPECT_EQ(f.sim.find(kModelDorrin)->block()[2], kFnRightClick);
-    EXPECT_EQ(f.c.config.reference, f.c.config.block);
-    EXPECT_EQ(f.c.fadeLevel, 50);
+    EXPECT_EQ(f.config().reference, f.config().block);
+    EXPECT_EQ(f.window().fadeLevel, 50);
     EXPECT_EQ(f.view.progress, TaskbarProgress::None);
     EXPECT_TRUE(f.view.messages.empty());
 }
@@ -284,22 +284,22 @@ TEST(WriteSequence, CindelWritesNinetyBytesTextsAndHiddenNumber)
 {
     TransferFixture f{"cindel:id=01020304"};
     f.start();
-    f.c.config.textPending = true;
-    f.c.config.strokeUsages[0] = 0x04;
-    f.c.hiddenNumber = 0x1234;
+    f.config().textPending = true;
+    f.config().strokeUsages[0] = 0x04;
+    f.c.setHiddenNumber(0x1234);
     const size_t from = f.mark();
     ASSERT_TRUE(f.c.writeSequence());
     const auto outs = f.lines({"out"}, from);
     // 90 byte writes, 512 text-area writes, identity, hidden number low then high, 23 verify reads.
     ASSERT_EQ(outs.size(), 90u + 512u + 1u + 2u + 23u);
-    EXPECT_EQ(outs[89], "+0 09 out 82 0E 1C 39 79 " + fmt::format("{:02X}", f.c.config.block[89]) + " 00 00");
+    EXPECT_EQ(outs[89], "+0 09 out 82 0E 1C 39 79 " + fmt::format("{:02X}", f.config().block[89]) + " 00 00");
     EXPECT_EQ(outs[90], "+0 09 out 94 0E 1C 39 00 04 00 00");
     EXPECT_EQ(outs[90 + 256], "+0 09 out 95 0E 1C 39 00 00 00 00");
     EXPECT_EQ(outs[602], "+0 09 out 84 00 00 00 00 00 00 00");
     EXPECT_EQ(outs[603], "+0 09 out 82 0E 1C 39 11 34 00 00");
     EXPECT_EQ(outs[604], "+0 09 out 82 0E 1C 39 10 12 00 00");
     EXPECT_EQ(outs.back().substr(0, 16), "+0 09 out 1E 0E ");
-    EXPECT_FALSE(f.c.config.textPending);
+    EXPECT_FALSE(f.config().textPending);
     EXPECT_EQ(f.sim.find(kModelCindel)->extraValue(), 0x1234);
     EXPECT_EQ(f.sim.find(kModelCindel)->signatureArea(0)[0], 0x04);
     EXPECT_TRUE(hasDeviceCopy(f.store, "HW:01:02:03:04"));
@@ -310,7 +310,7 @@ TEST(WriteSequence, HiddenNumberOutsideItsRangeIsNotSent)
     for (int number : {0, 6000, -1}) {
         TransferFixture f{"cindel"};
         f.start();
-        f.c.hiddenNumber = number;
+        f.c.setHiddenNumber(number);
         const size_t from = f.mark();
         ASSERT_TRUE(f.c.writeSequence());
         for (const std::string& l : f.lines({"out"}, from)) {
@@ -335,7 +335,7 @@ TEST_P(RegisterWrite, StartBytesEndWithTheirPausesThenReadBack)
     const RegisterCase& p = GetParam();
     TransferFixture f{p.setup};
     f.start();
-    f.c.config.block[1] = kFnRightClick;
+    f.config().block[1] = kFnRightClick;
     const size_t from = f.mark();
     ASSERT_TRUE(f.c.writeSequence());
     std::vector<std::string> expected;
@@ -347,7 +347,7 @@ TEST_P(RegisterWrite, StartBytesEndWithTheirPausesThenReadBack)
     expected.push_back(fmt::format("+{} 06 set-feature 01 FF F8", pause));
     for (int b = 0; b < 32; ++b)
         expected.push_back(fmt::format("+{} 06 set-feature 01 {:02X} {:02X}", b == 0 ? 100 : 20, b + p.offset,
-                                       f.c.config.block[b]));
+                                       f.config().block[b]));
     expected.push_back("+20 06 set-feature 01 FF FF");
     auto got = f.lines({"set-feature", "get-string"}, from);
     ASSERT_EQ(got.size(), expected.size() + 1);
@@ -373,7 +373,7 @@ TEST(WriteSequence, LegacyFirmwareSendsOnlyTheApplyReport)
     EXPECT_EQ(f.lines({"set-feature", "out", "get-string"}, from),
               std::vector<std::string>{"+0 04 set-feature 00 FF FF"});
     EXPECT_EQ(f.system.wheelLinesSet, wheelSetsBefore + 1);
-    EXPECT_EQ(f.c.fadeLevel, 50);
+    EXPECT_EQ(f.window().fadeLevel, 50);
 }
 
 TEST(WriteSequence, EveryWriteCorruptedGivesUpAfterTwentyAttempts)
@@ -381,18 +381,18 @@ TEST(WriteSequence, EveryWriteCorruptedGivesUpAfterTwentyAttempts)
     for (const char* setup : {"dorrin:corrupt-write=100000", "essom:corrupt-write=100000"}) {
         TransferFixture f{setup};
         f.start();
-        const auto reference = f.c.config.reference;
-        f.c.config.block[2] ^= 1;
+        const auto reference = f.config().reference;
+        f.config().block[2] ^= 1;
         const size_t from = f.mark();
         EXPECT_FALSE(f.c.writeSequence()) << setup;
-        const std::string start = f.c.link.state.commandFamily() ? "out 82 0E 1C 39 20 " : "set-feature 01 FF F8";
+        const std::string start = f.state().commandFamily() ? "out 82 0E 1C 39 20 " : "set-feature 01 FF F8";
         int attempts = 0;
         for (const std::string& l : f.lines({"out", "set-feature"}, from))
             attempts += l.find(start) != std::string::npos;
         EXPECT_EQ(attempts, kWriteAttempts) << setup;
         EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << setup;
-        EXPECT_EQ(f.c.config.reference, reference) << setup;
-        EXPECT_FALSE(f.c.link.state.busy);
+        EXPECT_EQ(f.config().reference, reference) << setup;
+        EXPECT_FALSE(f.state().busy);
         EXPECT_EQ(f.view.progress, TaskbarProgress::None);
     }
 }
@@ -413,14 +413,14 @@ TEST(WriteSequence, UnpluggedMidWriteShowsTheErrorAndKeepsTheReference)
         f.start();
         f.store.writeInt("Profile", "NumberOfProfiles", 1);
         const auto storeBefore = f.store.all();
-        const auto reference = f.c.config.reference;
-        f.c.config.block[1] ^= 0x20;
+        const auto reference = f.config().reference;
+        f.config().block[1] ^= 0x20;
         f.sim.devices().front()->config().faults.unplugAfter = f.sim.devices().front()->reportCount() + 10;
         EXPECT_FALSE(f.c.writeSequence()) << setup;
         EXPECT_EQ(f.view.messages, std::vector<std::string>{"Error occurred while saving changes"}) << setup;
-        EXPECT_EQ(f.c.config.reference, reference) << setup;
+        EXPECT_EQ(f.config().reference, reference) << setup;
         EXPECT_EQ(f.store.all().size(), storeBefore.size()) << setup;
-        EXPECT_FALSE(f.c.link.state.busy);
+        EXPECT_FALSE(f.state().busy);
     }
 }
 
@@ -428,10 +428,10 @@ TEST(WriteSequence, FailedWriteKeepsTheTextsPending)
 {
     TransferFixture f{"cindel"};
     f.start();
-    f.c.config.textPending = true;
+    f.config().textPending = true;
     f.sim.find(kModelCindel)->config().faults.corruptWrites = 100000;
     EXPECT_FALSE(f.c.writeSequence());
-    EXPECT_TRUE(f.c.config.textPending);
+    EXPECT_TRUE(f.config().textPending);
 }
 
 TEST(WriteSequence, StoreWakeUpOnTheDorrinReceiver)
@@ -471,10 +471,10 @@ TEST(WriteSequence, WheelLinesFollowTheBlockAndTheFamily)
     for (const Case& c : {Case{"dorrin", 16, 1}, Case{"dorrin", 32, 3}, Case{"cindel", 32, 1}}) {
         TransferFixture f{c.setup};
         f.start();
-        f.c.config.block[kPosEdgePrecision] = c.position16;
+        f.config().block[kPosEdgePrecision] = c.position16;
         ASSERT_TRUE(f.c.writeSequence());
         EXPECT_EQ(f.system.wheelLines, c.lines) << c.setup << " " << int(c.position16);
-        EXPECT_EQ(f.c.wheelLines, c.lines);
+        EXPECT_EQ(f.window().wheelLines, c.lines);
     }
 }
 

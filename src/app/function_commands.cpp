@@ -22,12 +22,12 @@ bool CMainController::clickSelectAllowed(uint8_t code, int n)
 {
     if (code == kFnClick)
         return true;
-    const uint8_t pad = config.block[kPosPadFlags];
+    const uint8_t pad = config_.block[kPosPadFlags];
     if ((pad & kPadClickBit) && (n != 0 || (code & kPadClickBit)))
         return true;
-    const int buttons = buttonCount(link.state.modelCode);
+    const int buttons = buttonCount(link_.state.modelCode);
     for (int b = 1; b <= buttons; ++b)
-        if (b != n && config.block[b] == kFnClick)
+        if (b != n && config_.block[b] == kFnClick)
             return true;
     view_.messageBox("Corvane", text(11) + "\r\n" + text(12), MessageStyle::Error);
     return false;
@@ -37,10 +37,10 @@ void CMainController::commonTail(uint8_t code, int n)
 {
     if (!clickSelectAllowed(code, n))
         return;
-    setByte(link, config, n, code);
+    setByte(link_, config_, n, code);
     if (code <= kFnCruiseDown && n >= 1) {
-        setByte(link, config, keyLowPosition(link.state.modelCode, n), 0);
-        setByte(link, config, keyHighPosition(link.state.modelCode, n), 0);
+        setByte(link_, config_, keyLowPosition(link_.state.modelCode, n), 0);
+        setByte(link_, config_, keyHighPosition(link_.state.modelCode, n), 0);
     }
     view_.repaint();
 }
@@ -49,9 +49,9 @@ void CMainController::commonTail(uint8_t code, int n)
 // asked once for every other button holding it.
 bool CMainController::confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question)
 {
-    const int buttons = buttonCount(link.state.modelCode);
+    const int buttons = buttonCount(link_.state.modelCode);
     for (int b = 1; b <= buttons; ++b) {
-        if (b == n || config.block[b] != code)
+        if (b == n || config_.block[b] != code)
             continue;
         if (view_.messageBox(caption, question, MessageStyle::YesNoStop) != MessageAnswer::Yes)
             return false;
@@ -61,10 +61,10 @@ bool CMainController::confirmUnique(uint8_t code, int n, const std::string& capt
 
 bool CMainController::functionCommand(int command)
 {
-    const int n = config.currentButton;
-    const int model = link.state.modelCode;
-    const uint8_t pad = config.block[kPosPadFlags];
-    auto setting = [&](int position, int value) { setByte(link, config, position, static_cast<uint8_t>(value)); };
+    const int n = config_.currentButton;
+    const int model = link_.state.modelCode;
+    const uint8_t pad = config_.block[kPosPadFlags];
+    auto setting = [&](int position, int value) { setByte(link_, config_, position, static_cast<uint8_t>(value)); };
     auto keyWord = [&](uint16_t word) {
         setting(keyLowPosition(model, n), word & 0xFF);
         setting(keyHighPosition(model, n), word >> 8);
@@ -84,11 +84,11 @@ bool CMainController::functionCommand(int command)
         if (!confirmUnique(kFnTextSnippet, n, text(226, kSnippetCaption), text(225, kSnippetQuestion)))
             return true;  // the current button stays
         const SnippetPreset& preset = snippetPreset(command - kCmdSnippetFirst);
-        config.textPending = true;
-        config.snippetText.fill(0);
-        for (size_t i = 0; preset.text[i] && i + 1 < config.snippetText.size(); ++i)
-            config.snippetText[i] = static_cast<char16_t>(static_cast<unsigned char>(preset.text[i]));
-        std::copy(preset.strokes.begin(), preset.strokes.end(), config.block.begin() + kPosSnippetStrokes);
+        config_.textPending = true;
+        config_.snippetText.fill(0);
+        for (size_t i = 0; preset.text[i] && i + 1 < config_.snippetText.size(); ++i)
+            config_.snippetText[i] = static_cast<char16_t>(static_cast<unsigned char>(preset.text[i]));
+        std::copy(preset.strokes.begin(), preset.strokes.end(), config_.block.begin() + kPosSnippetStrokes);
         code = kFnTextSnippet;
     } else {
         switch (command) {
@@ -109,12 +109,12 @@ bool CMainController::functionCommand(int command)
         case kCmdZoomIn: code = kFnZoomIn; break;
         case kCmdZoomOut: code = kFnZoomOut; break;
         case kCmdPrecisionLow:
-            if (config.block[kPosEdgePrecision] != 32)
+            if (config_.block[kPosEdgePrecision] != 32)
                 setting(kPosScrollSpeed, 16);
             setting(kPosEdgePrecision, 32);
             break;
         case kCmdPrecisionEnhanced:
-            if (config.block[kPosEdgePrecision] != 16)
+            if (config_.block[kPosEdgePrecision] != 16)
                 setting(kPosScrollSpeed, 38);
             setting(kPosEdgePrecision, 16);
             break;
@@ -126,16 +126,16 @@ bool CMainController::functionCommand(int command)
         case kCmdResolutionFirst + 2:
         case kCmdResolutionFirst + 3:
         case kCmdResolutionFirst + 4: setting(kPosResolutionMode, command - kCmdResolutionFirst); break;
-        case kCmdAvoidEdgesToggle: setting(kPosResolutionMode, config.block[kPosResolutionMode] == 4 ? 5 : 4); break;
+        case kCmdAvoidEdgesToggle: setting(kPosResolutionMode, config_.block[kPosResolutionMode] == 4 ? 5 : 4); break;
         case kCmdEndSwitchAlternate:
             // No repaint, and the menu's button stays current.
             setting(kPosEndSwitch, 17);
             return true;
         case kCmdOtherKeys: {
-            const uint16_t current = static_cast<uint16_t>(config.block[keyHighPosition(model, n)] << 8 |
-                                                           config.block[keyLowPosition(model, n)]);
+            const uint16_t current = static_cast<uint16_t>(config_.block[keyHighPosition(model, n)] << 8 |
+                                                           config_.block[keyLowPosition(model, n)]);
             const std::optional<uint16_t> word = view_.askKeyCombination(current);
-            config.currentButton = n;
+            config_.currentButton = n;
             if (!word)
                 break;
             keyWord(*word);
@@ -147,12 +147,12 @@ bool CMainController::functionCommand(int command)
                 return true;
             if (!layout_)
                 break;
-            const std::optional<std::u16string> signature = view_.askSignature(signatureString(config));
-            config.currentButton = n;
+            const std::optional<std::u16string> signature = view_.askSignature(signatureString(config_));
+            config_.currentButton = n;
             if (!signature)
                 break;
-            applySignature(config, *signature, *layout_);
-            config.textPending = true;
+            applySignature(config_, *signature, *layout_);
+            config_.textPending = true;
             code = kFnSignature;
             break;
         }
@@ -163,7 +163,7 @@ bool CMainController::functionCommand(int command)
         commonTail(*code, n);
     else if (handled)
         view_.repaint();
-    config.currentButton = -1;
+    config_.currentButton = -1;
     return handled;
 }
 

@@ -1,59 +1,44 @@
 #pragma once
 // The main window's logic without the window: it owns the device link, the
-// configuration model and the window's state, handles the window's commands
-// and talks to the window only through the view port.
+// configuration model, the profiles and the window's state, runs the flows
+// that touch the window, the device and the block together, and talks to the
+// window only through the view port. Front ends send commands and read the
+// state through the const accessors; they never write it.
 
-#include <array>
 #include <optional>
-#include <fmt/format.h>
 #include <string>
 #include <vector>
 
 #include "app/device_change.h"
 #include "app/view_port.h"
+#include "app/window_state.h"
+#include "config/catalogue.h"
 #include "config/config_model.h"
+#include "device/config_transfer.h"
 #include "device/device_link.h"
+#include "device/wireless_status.h"
 #include "platform/settings_store.h"
 #include "platform/system_settings.h"
-#include "profiles/profile_store.h"
+#include "profiles/profile_session.h"
 
 namespace cvk {
 
 enum Command : int {
     kCmdOk = 1,
     kCmdCancel = 2,
+    kCmdSettingsSwitch = 3,  // the hidden check box of the settings view
     kCmdApply = 1010,
     // kCmdRefresh = 1011 lives with the device link
     kCmdRead = 1016,
+    kCmdPassThroughFirst = 1000,  // 1000..1003 go to the device's mouse collection
+    kCmdPassThroughLast = 1003,
     kCmdRestoreDefaults = 57671,
     kCmdNewProfile = 1030,
     kCmdDeleteProfile = 1031,
     kCmdRenameProfile = 1032,
-    kCmdTrayOpen = 20400,
-    kCmdTrayExit = 20401,
-    kCmdTrayProfileFirst = 20402,  // + n, n below 98
-    kCmdAbout = 1023,
+    // The notification-area menu's commands (kCmdTrayOpen, ...) live with
+    // the profile session that builds the menu.
 };
-
-// One line of the profile selector (sorted by name) or one item of the
-// notification-area menu (list order).
-struct SelectorLine {
-    std::string name;
-    ProfileHandle profile = nullptr;
-};
-struct TrayMenuItem {
-    int command = 0;  // 0: separator
-    std::string text;
-    bool checked = false;
-    bool isDefault = false;
-};
-
-// Bounds on what the device protocol would otherwise repeat forever.
-inline constexpr int kWriteAttempts = 20;
-inline constexpr int kBlockReadAttemptsPerAddress = 20;  // each costs up to 100 ms
-inline constexpr int kWakeAttempts = 100;                // about 10 s with the 100 ms pause
-inline constexpr int kStoreTailAttempts = 100;
-inline constexpr int kTransferMarkRunning = 3000;
 
 class IKeyboardLayout;
 
@@ -62,19 +47,10 @@ enum class WriteRefusal {
     None,
     NoDevice,
     SeveralDevices,
-    TooNew,          // only a device that needs a newer program
-    ReceiverOnly,    // the block is the stored copy; the device itself is not on the cable
-    NotRead,         // the block did not come from a completed read of the device attached now
+    TooNew,        // only a device that needs a newer program
+    ReceiverOnly,  // the block is the stored copy; the device itself is not on the cable
+    NotRead,       // the block did not come from a completed read of the device attached now
 };
-
-enum class WriteResult {
-    Verified,         // written and read back equal
-    SentUnconfirmed,  // the legacy report was sent; these devices do not confirm
-    Failed,           // the error message was shown
-    Refused,          // nothing sent (see WriteRefusal)
-    Interrupted,      // a command or device change ended it; its handler has run
-};
-inline bool reachedDevice(WriteResult r) { return r == WriteResult::Verified || r == WriteResult::SentUnconfirmed; }
 
 struct MainPorts {
     IHidBus& bus;
@@ -91,117 +67,93 @@ class CMainController {
 public:
     explicit CMainController(const MainPorts& ports);
 
-    // What the window does when it opens: configuration read, then scan.
-    void start();
-    // The window's command handler.
-    void handleCommand(int command);
-
-    void configurationRead();
-
-    // Profile commands.
-    void selectionChanged();
-    void newProfile();
-    void renameProfile();
-    void deleteProfile();
-    void selectProfileByMenu(int n);
-    // Selects the selector line showing `name` (exact, else first prefix
-    // ignoring case) and runs the selection change; false when none.
-    bool selectProfileByName(const std::string& name);
-    // The first profile equal to the working block; true when a byte had to
-    // change on the device (the caller then applies).
-    bool findMatchingProfile();
-    void rebuildMenu(bool keepSelector);
+    // ---------------------------------------------------------- state
+    const DeviceState& device() const { return link_.state; }
+    const ConfigModel& config() const { return config_; }
+    const WindowState& window() const { return window_; }
+    const CProfileSession& profiles() const { return profiles_; }
+    const CWirelessStatus& wireless() const { return wireless_; }
+    const CDeviceChangeTimer& deviceChangeTimer() const { return deviceChangeTimer_; }
+    // True while there is something Apply would write.
+    bool unsavedChanges() const;
     // The one rule for Apply, OK and every automatic write: the working
     // block must stem from a completed read of the device attached now (or
     // from edits, a profile or Restore Defaults applied to such a block).
     WriteRefusal writeRefusal() const;
+
+    // ---------------------------------------------------------- commands
+    // What the window does when it opens: configuration read, then scan.
+    void start();
+    // The window's command handler (buttons, menus, posted commands).
+    void handleCommand(int command);
+    void configurationRead();
+    // Rescans the bus now (what `cvkeys-cli list` shows).
+    void scanDevices();
     WriteResult runWriteSequence();
+    // OK: the write, then the window closes if the block reached the device.
+    WriteResult okCommand();
     // True when the block reached the device (verified, or sent to a legacy
     // device that cannot confirm).
     bool writeSequence() { return reachedDevice(runWriteSequence()); }
-    void cancel();
-    // The window's 100 ms timers and the one-shot scan after a device change.
-    void timer2Tick();
-    void timer5Tick();
-    void deviceChanged(bool arrival);  // arms the scan timer
-    // Runs the scan when the device-change timer is due.
-    void pollDeviceChange();
-    // True while there is something Apply would write.
-    bool unsavedChanges() const;
 
-    // A function command from a button's menu (the current button is the
-    // one whose menu was open). False when the command is not one.
+    // The function menu a click on `button` opens (Ctrl held or not), or
+    // nullopt when it opens none; the button becomes the current one, whose
+    // function the next function command sets.
+    std::optional<std::vector<MenuItem>> openButtonMenu(int button, bool ctrlHeld);
+    // A function command from the open button's menu. False when the
+    // command is not one.
     bool functionCommand(int command);
     // At least one Click/Select must remain: asks and refuses otherwise.
     bool clickSelectAllowed(uint8_t code, int n);
 
-    DeviceLink link;
-    ConfigModel config;
+    // The user chose line `line` of the profile selector.
+    void selectLine(int line);
+    // Selects the selector line showing `name` (exact, else first prefix
+    // ignoring case) and runs the selection change; false when none.
+    bool selectProfileByName(const std::string& name);
+    // The n-th profile of the notification-area menu, then Apply.
+    void selectProfileByMenu(int n);
+    void newProfile();
+    void renameProfile();
+    void deleteProfile();
 
-    // Window state the flows set and the picture and timers read.
-    int transferMark = -1;
-    int fadeLevel = 0;
-    int batteryState = -1;
-    int wheelLines = 3;          // the value last set, read from the system at start
-    bool editFlag = false;       // the hidden number changed since the profiles were saved
-    int hiddenNumber = 0;        // written to device addresses 16/17 of models 9 and 10 when 1..5999
-    bool wirelessPicture = false;  // device present and wireless family or Brill
-    bool readFailed = false;     // the last read ended early: the block is not the device's
-    bool closed = false;
-    bool settingsViewOpen = false;  // the hidden check box 3 switching the settings panel
+    // Pointer settings: a slider knob dropped at x, a sensitivity spot, the
+    // Brill pad switch. False from sensitivitySpot when the device has none.
+    void dropKnob(int row, int x);
+    bool sensitivitySpot(bool increase);
+    void toggleBrillSwitch();
+    // Written to device addresses 16/17 of the models with text areas when
+    // 1..5999.
+    void setHiddenNumber(int number) { hiddenNumber_ = number; }
 
-    // Wireless status drawn on the picture.
-    int signalLevel = 0;       // 0..4
-    int batteryPercent = 0;    // from the Dorrin receiver
-    int linkValue = 0;
-    int receiverFailures = 0;  // consecutive failed receiver polls
-    bool applyEnabled = false;
-    bool okEnabled = true;
-    CDeviceChangeTimer deviceChangeTimer;
-    std::string hardwareKey;
-    std::string serialText;
-    std::string firmwareText;
-    std::string trayTip;
-    std::string title;
-    std::string helpDocument;
-    int pictureId = 0;
-
-    CProfileList profiles;
-    ProfileHandle activeProfile = nullptr;
-    bool profilesChanged = false;
-    std::vector<SelectorLine> selector;  // sorted by name
-    int selectorCurrent = -1;
-    std::vector<TrayMenuItem> trayMenu;
+    // Timer 2 (100 ms): the picture's fade and the Apply, OK and Restore
+    // Defaults buttons.
+    void updateFadeAndButtons();
+    // Timer 5 (100 ms): the wireless status on the picture.
+    void pollWirelessStatus();
+    // A device arrived or left: arms the scan timer (timer 1).
+    void deviceChanged(bool arrival);
+    // Timer 1: runs the scan when the device-change timer is due.
+    void pollDeviceChange();
 
 private:
-    friend class TransferFlows;
+    // Tests reach the state the flows would otherwise need many steps for.
+    friend struct ControllerProbe;
+
     // The device whose completed read the working block stems from.
     struct BlockSource {
         int modelCode = 0;
         std::string devicePath;
     };
-    std::optional<BlockSource> blockSource_;
-    IViewPort& view_;
-    ISettingsStore& store_;
-    ISystemSettings& system_;
-    IKeyboardLayout* layout_;
 
     // Every enable goes through here, so the Apply state the timer compares
     // with is the window's own.
-    void enableControl(int control, bool on)
-    {
-        if (control == kCtlApply)
-            applyEnabled = on;
-        if (control == kCtlOk)
-            okEnabled = on;
-        view_.enableControl(control, on);
-    }
-    void commonTail(uint8_t code, int n);
-    bool confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question);
-
-    void modelSetup();
+    void enableControl(int control, bool on);
     void setTitle(const std::string& text);
     void setTrayTip(const std::string& text);
+    void commonTail(uint8_t code, int n);
+    bool confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question);
+    void modelSetup();
     void enableControls();
     void updateStatusTexts();
     void askSwappedButtons();
@@ -209,23 +161,35 @@ private:
     void errorEnding();
     void refuseWrite(WriteRefusal why);
     void restoreDefaultsCommand();
-
-    enum class LoopEnd { Done, Interrupted, TimedOut };
-    LoopEnd fetchWakeLoop(CHidChannel& channel);
-    LoopEnd storeWakeLoop(CHidChannel& channel);
-    void endInterruptedFlow(CHidChannel& channel);
-    bool readBlockOverChannel(CHidChannel& channel);
-    std::optional<bool> writeCommandFamily();  // nullopt: interrupted
-    bool writeRegisterFamily();
-    void readFirmwareText();
+    void cancel();
+    void closeWindow();
+    void readIntoBlock();
+    void takeReadOutcome(const ReadOutcome& outcome);
 
     // The profile list is loaded at every model set-up, matched against the
     // block after a read and saved after a write.
     void loadProfiles();
-    bool matchProfile() { return findMatchingProfile(); }
     void saveProfiles();
-    void selectLine(int line);
+    void rebuildMenu(bool keepSelector);
+    void selectionChanged();
+    // Selects the first profile equal to the working block; true when a
+    // byte had to change on the device (the caller then applies).
+    bool matchProfile();
     int desktopWidthPx();
+
+    DeviceLink link_;
+    ConfigModel config_;
+    WindowState window_;
+    CConfigTransfer transfer_;
+    CWirelessStatus wireless_;
+    CProfileSession profiles_;
+    CDeviceChangeTimer deviceChangeTimer_;
+    std::optional<BlockSource> blockSource_;
+    int hiddenNumber_ = 0;
+    IViewPort& view_;
+    ISettingsStore& store_;
+    ISystemSettings& system_;
+    IKeyboardLayout* layout_;
 };
 
 }  // namespace cvk

@@ -6,20 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "device/device_view.h"
+
 namespace cvk {
 
 enum class MessageStyle { Information, Warning, Error, YesNoQuestion, YesNoStop };
 enum class MessageAnswer { Ok, Yes, No };
 inline bool isQuestion(MessageStyle s) { return s == MessageStyle::YesNoQuestion || s == MessageStyle::YesNoStop; }
-enum class TaskbarProgress { None, Indeterminate };
-
-// What arrived while the window processed its pending events.
-struct PumpResult {
-    // A command or a device change arrived; its handler has already run.
-    bool commandOrDeviceChange = false;
-    // The main window is no longer visible.
-    bool hidden = false;
-};
 
 // Control ids the core enables, fills or hides.
 enum ControlId : int {
@@ -27,25 +20,25 @@ enum ControlId : int {
     kCtlSettingsSwitch = 3,
     kCtlDevicePath = 1009,
     kCtlApply = 1010,
+    kCtlAboutLink = 1023,
+    kCtlLanguageLink = 1024,
+    kCtlProfileBox = 1033,
+    kCtlProfileLabel = 1034,
     kCtlProfileSelector = 1029,
     kCtlNewProfile = 1030,
     kCtlDeleteProfile = 1031,
     kCtlRenameProfile = 1032,
     kCtlHelp = 57670,
     kCtlRestoreDefaults = 57671,
+    // 2000..2006: the pointer-setting controls, each only where it exists.
+    kCtlPointerSettingFirst = 2000,
 };
 
 inline constexpr int kIconNoDevice = 164;
 inline constexpr int kIconNormal = 0;
 
-class IViewPort {
+class IViewPort : public IDeviceEvents, public ITransferView {
 public:
-    virtual ~IViewPort() = default;
-    // Queue a command for the window's own command handler; it runs after
-    // the current handler has returned.
-    virtual void postCommand(int command) = 0;
-    // Short system beep (frequency 0 means the default sound).
-    virtual void beep(int frequency, int durationMs) = 0;
 
     // The defaults let the device link be driven by a bare view (tests).
     virtual MessageAnswer messageBox(const std::string& caption, const std::string& text, MessageStyle style)
@@ -62,19 +55,8 @@ public:
     virtual void showControl(int /*control*/, bool) {}
     virtual void showWindow() {}
     virtual void closeWindow() {}
-    virtual void repaint() {}
     // The profile selector or the notification-area menu changed.
     virtual void profilesChanged() {}
-    // The busy picture over the device picture while a transfer runs.
-    virtual void drawBusyPicture() {}
-    // One frame (0..4) of the wake-up animation of the wireless receiver.
-    virtual void drawWakeFrame(int /*frame*/) {}
-    // "Move the mouse pad up and down." in red (bright) or dark red.
-    virtual void drawWakePrompt(const std::string& /*text*/, bool /*bright*/) {}
-    // Processes the window's pending events.
-    virtual PumpResult pump() { return {}; }
-    virtual void waitCursor(bool) {}
-    virtual void setTaskbarProgress(TaskbarProgress) {}
     virtual void flash() {}
     virtual void messageBeep() {}
 

@@ -365,7 +365,7 @@ private:
                     return 1;
                 }
             } else if (verb == "tray") {
-                if (!profileAt(controller_->profiles, number)) {
+                if (!profileAt(controller_->profiles().list(), number)) {
                     err_ << "cvkeys-cli: the menu has no profile " << number << "\n";
                     return 1;
                 }
@@ -426,11 +426,11 @@ private:
                 return usageError("spot takes decrease or increase");
             if (!ensureController())
                 return 2;
-            if (!sensitivitySpot(controller_->link, controller_->config, rest == "increase")) {
+            if (!controller_->sensitivitySpot(rest == "increase")) {
                 out_ << "spot: no sensitivity spots on this device\n";
                 return 0;
             }
-            out_ << fmt::format("cursor speed: {}\n", controller_->config.block[kPosCursorSpeed]);
+            out_ << fmt::format("cursor speed: {}\n", controller_->config().block[kPosCursorSpeed]);
             return 0;
         }
         if (verb == "slider") {
@@ -439,10 +439,10 @@ private:
                 return usageError("slider takes a row 0..3 and an x position");
             if (!ensureController())
                 return 2;
-            dropKnob(controller_->link, controller_->config, value, x);
+            controller_->dropKnob(value, x);
             const int position = value == 0 ? kPosCursorSpeed : 59 + value;
             out_ << fmt::format("slider {}: position {} = {} (knob at x {})\n", value, position,
-                                controller_->config.block[position], knobX(value, controller_->config));
+                                controller_->config().block[position], knobX(value, controller_->config()));
             return 0;
         }
         if (verb == "hint") {
@@ -463,20 +463,19 @@ private:
             return 2;
         CMainController& c = *controller_;
         if (verb == "describe") {
-            const Description d = describe(describeContext(c.link.state, c.config, c.fadeLevel), value,
+            const Description d = describe(describeContext(c.device(), c.config(), c.window().fadeLevel), value,
                                            DescriptionForm::Hover, keyTextFn());
             out_ << d.text << "\n";
             return 0;
         }
         // The window's rule: no menu without a single device or on a button
         // the picture does not show.
-        const std::optional<MenuContext> context = menuFor(c.link.state, c.config, value, second == "ctrl");
-        if (!context) {
+        std::optional<std::vector<MenuItem>> menu = c.openButtonMenu(value, second == "ctrl");
+        if (!menu) {
             out_ << "no menu\n";
             return 0;
         }
-        c.config.currentButton = value;
-        lastMenu_ = buildMenu(*context);
+        lastMenu_ = std::move(*menu);
         out_ << menuTree(lastMenu_);
         return 0;
     }
@@ -497,8 +496,8 @@ private:
                         c.deviceChanged(e == HotplugEvent::Arrival);
                 c.pollDeviceChange();
                 drainPosted();
-                c.timer2Tick();
-                c.timer5Tick();
+                c.updateFadeAndButtons();
+                c.pollWirelessStatus();
                 drainPosted();
             }
             return 0;
@@ -546,17 +545,14 @@ private:
     void runCommand(int command)
     {
         if (command == kCmdApply || command == kCmdOk) {
-            const WriteResult result = controller_->runWriteSequence();
+            const WriteResult result =
+                command == kCmdOk ? controller_->okCommand() : controller_->runWriteSequence();
             switch (result) {
             case WriteResult::Verified: out_ << "apply: written and verified\n"; break;
             case WriteResult::SentUnconfirmed: out_ << "apply: sent (the device does not confirm)\n"; break;
             case WriteResult::Failed:
             case WriteResult::Refused:
             case WriteResult::Interrupted: out_ << "apply: not written\n"; break;
-            }
-            if (command == kCmdOk && reachedDevice(result)) {
-                controller_->closed = true;
-                view_.closeWindow();
             }
             return;
         }
@@ -618,20 +614,20 @@ private:
             return 2;
         const CMainController& c = *controller_;
         if (what == "block" || what == "reference") {
-            const auto& bytes = what == "block" ? c.config.block : c.config.reference;
-            out_ << hexLines(bytes.data(), c.config.exchangedLength);
+            const auto& bytes = what == "block" ? c.config().block : c.config().reference;
+            out_ << hexLines(bytes.data(), c.config().exchangedLength);
         } else if (what == "state") {
             showState();
         } else if (what == "labels") {
-            const DescribeContext context = describeContext(c.link.state, c.config, c.fadeLevel);
-            const int buttons = describesNineButtons(c.link.state.modelCode, c.link.state.receiverPresent()) ? 9 : 5;
+            const DescribeContext context = describeContext(c.device(), c.config(), c.window().fadeLevel);
+            const int buttons = describesNineButtons(c.device().modelCode, c.device().receiverPresent()) ? 9 : 5;
             for (int n = 0; n <= buttons; ++n)
                 out_ << (n == 0 ? std::string("pad") : fmt::format("button {}", n)) << ": "
                      << describe(context, n, DescriptionForm::Caption, keyTextFn()).text << "\n";
         } else if (what == "profiles") {
             showProfiles();
         } else if (what == "tray") {
-            for (const TrayMenuItem& item : c.trayMenu) {
+            for (const TrayMenuItem& item : c.profiles().trayMenu()) {
                 if (item.command == 0) {
                     out_ << "  ----\n";
                     continue;
@@ -658,22 +654,26 @@ private:
     void showProfiles()
     {
         const CMainController& c = *controller_;
-        out_ << "profiles" << (usesProfileListF(c.link.state.modelCode) ? " (F list)" : "") << ":\n";
+        const CProfileSession& profiles = c.profiles();
+        out_ << "profiles" << (usesProfileListF(c.device().modelCode) ? " (F list)" : "") << ":\n";
         int n = 0;
-        for (const CProfileClass& p : c.profiles) {
+        for (const CProfileClass& p : profiles.list()) {
             out_ << fmt::format("  {} \"{}\"", n++, p.name) << (p.modified ? " modified" : "")
-                 << (&p == c.activeProfile ? " active" : "") << "\n";
+                 << (&p == profiles.active() ? " active" : "") << "\n";
         }
         out_ << "selector:\n";
-        for (size_t i = 0; i < c.selector.size(); ++i)
-            out_ << "  \"" << c.selector[i].name << "\"" << (static_cast<int>(i) == c.selectorCurrent ? " *" : "")
+        const std::vector<SelectorLine>& lines = profiles.selector();
+        for (size_t i = 0; i < lines.size(); ++i)
+            out_ << "  \"" << lines[i].name << "\"" << (static_cast<int>(i) == profiles.currentLine() ? " *" : "")
                  << "\n";
     }
 
     void showState()
     {
         const CMainController& c = *controller_;
-        const DeviceState& s = c.link.state;
+        const DeviceState& s = c.device();
+        const WindowState& w = c.window();
+        const CWirelessStatus& wireless = c.wireless();
         auto trimmed = [](std::string t) {
             while (!t.empty() && (t.back() == '\n' || t.back() == '\r'))
                 t.pop_back();
@@ -682,13 +682,13 @@ private:
         out_ << "devices: " << s.deviceCount << "\n"
              << "model: " << s.modelCode << "\n"
              << fmt::format("firmware: 0x{:04X}\n", s.firmwareVersion)
-             << "exchanged length: " << c.config.exchangedLength << "\n"
+             << "exchanged length: " << c.config().exchangedLength << "\n"
              << "title: " << view_.title << "\n"
              << "device path: " << (view_.controlTexts.count(kCtlDevicePath) ? view_.controlTexts.at(kCtlDevicePath) : "")
              << "\n"
              << "hardware version: " << trimmed(s.hardwareVersionText) << "\n"
-             << "firmware text: " << c.firmwareText << "\n"
-             << "serial: " << c.serialText << "\n"
+             << "firmware text: " << w.firmwareText << "\n"
+             << "serial: " << w.serialText << "\n"
              << "tray tip: " << escaped(view_.trayTip) << "\n"
              << "tray icon: " << (view_.trayIcon == kIconNoDevice ? "no device" : "normal") << "\n";
         std::string on, off;
@@ -697,19 +697,19 @@ private:
         out_ << "enabled:" << on << "\n"
              << "disabled:" << off << "\n"
              << "busy: " << (s.busy ? 1 : 0) << "\n"
-             << "transfer mark: " << c.transferMark << "\n"
-             << "fade level: " << c.fadeLevel << "\n"
-             << "signal level: " << c.signalLevel << "\n"
-             << "battery: " << c.batteryState << " (" << c.batteryPercent << " %)\n"
-             << "link value: " << c.linkValue << "\n"
-             << "apply button: " << (c.applyEnabled ? "enabled" : "disabled") << "\n"
-             << "read failed: " << (c.readFailed ? 1 : 0) << "\n";
+             << "transfer mark: " << w.transferMark << "\n"
+             << "fade level: " << w.fadeLevel << "\n"
+             << "signal level: " << wireless.signalLevel() << "\n"
+             << "battery: " << wireless.batteryState() << " (" << wireless.batteryPercent() << " %)\n"
+             << "link value: " << wireless.linkValue() << "\n"
+             << "apply button: " << (w.applyEnabled ? "enabled" : "disabled") << "\n"
+             << "read failed: " << (w.readFailed ? 1 : 0) << "\n";
     }
 
     int list()
     {
-        deviceScan(controller_->link);
-        const DeviceState& s = controller_->link.state;
+        controller_->scanDevices();
+        const DeviceState& s = controller_->device();
         out_ << "devices: " << s.deviceCount << "\n";
         if (s.deviceCount >= 100)
             out_ << "status: " << text(9) << "\n";

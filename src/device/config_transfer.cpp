@@ -1,13 +1,8 @@
-// Moving the whole configuration block between the program and the device:
-// the configuration read and the write sequence with its verification.
+#include "device/config_transfer.h"
 
 #include <algorithm>
-#include <fmt/format.h>
 
-#include "app/main_controller.h"
 #include "device/reports.h"
-#include "keys/strokes.h"
-#include "profiles/device_copy.h"
 #include "texts/texts.h"
 #include "texts/utf.h"
 
@@ -18,6 +13,7 @@ namespace {
 constexpr uint8_t kSig1 = 0x0E, kSig2 = 0x1C, kSig3 = 0x39;
 constexpr int kFirstBlockAddress = 32;
 constexpr int kWakePauseMs = 100;
+constexpr int kTxtMovePad = 221;
 
 int wakeFrame(int k) { return ((k / 4) + 1) % 5; }
 
@@ -42,29 +38,30 @@ std::optional<std::string> firmwareString(const std::vector<uint8_t>& raw)
 
 }  // namespace
 
-void CMainController::readFirmwareText()
+std::optional<std::string> CConfigTransfer::readFirmwareText()
 {
-    const HidDevicePtr& handle = link.state.featureHandle;
+    const HidDevicePtr& handle = link_.state.featureHandle;
     if (!handle)
-        return;
+        return std::nullopt;
     if (auto raw = handle->indexedString(4, 256)) {
         if (auto text = firmwareString(*raw))
-            firmwareText = "SW: " + *text;
+            return "SW: " + *text;
     }
+    return std::nullopt;
 }
 
-void CMainController::endInterruptedFlow(CHidChannel& channel)
+void CConfigTransfer::endInterruptedFlow(CHidChannel& channel)
 {
     // The interrupting handler has already run; what this flow set must not
     // outlive it.
     channel.closeAll();
-    link.state.busy = false;
-    transferMark = -1;
+    link_.state.busy = false;
+    transferMark_ = -1;
     view_.waitCursor(false);
     view_.setTaskbarProgress(TaskbarProgress::None);
 }
 
-CMainController::LoopEnd CMainController::fetchWakeLoop(CHidChannel& channel)
+CConfigTransfer::LoopEnd CConfigTransfer::fetchWakeLoop(CHidChannel& channel)
 {
     Report8 request{0x83, kSig1, kSig2, kSig3, 0x01};
     for (int k = 0; k < kWakeAttempts; ++k) {
@@ -76,24 +73,24 @@ CMainController::LoopEnd CMainController::fetchWakeLoop(CHidChannel& channel)
             return LoopEnd::Done;
         // Byte 1 = 0 means the link is still building up: no prompt then.
         if (!(answered && reply[1] == 0) && k > 10)
-            view_.drawWakePrompt(text(221), (k & 4) != 0);
+            view_.drawWakePrompt(text(kTxtMovePad), (k & 4) != 0);
         request[1] = 0;
-        link.clock.sleepMs(kWakePauseMs);
-        transferMark = kTransferMarkRunning;
+        link_.clock.sleepMs(kWakePauseMs);
+        transferMark_ = kTransferMarkRunning;
         const PumpResult pumped = view_.pump();
         if (pumped.commandOrDeviceChange)
             return LoopEnd::Interrupted;
-        if (pumped.hidden || link.state.modelCode != kModelDorrinReceiver) {
-            view_.postCommand(kCmdRefresh);
+        if (pumped.hidden || link_.state.modelCode != kModelDorrinReceiver) {
+            link_.view.postCommand(kCmdRefresh);
             return LoopEnd::Interrupted;
         }
     }
     return LoopEnd::TimedOut;
 }
 
-CMainController::LoopEnd CMainController::storeWakeLoop(CHidChannel& channel)
+CConfigTransfer::LoopEnd CConfigTransfer::storeWakeLoop(CHidChannel& channel)
 {
-    transferMark = kTransferMarkRunning;
+    transferMark_ = kTransferMarkRunning;
     view_.repaint();
     Report8 request{0x83, kSig1, kSig2, kSig3, 0x20};
     bool awake = false;
@@ -106,10 +103,10 @@ CMainController::LoopEnd CMainController::storeWakeLoop(CHidChannel& channel)
             break;
         }
         if (k > 10)
-            view_.drawWakePrompt(text(221), (k & 4) != 0);
+            view_.drawWakePrompt(text(kTxtMovePad), (k & 4) != 0);
         request[1] = 0;
-        link.clock.sleepMs(kWakePauseMs);
-        transferMark = kTransferMarkRunning;
+        link_.clock.sleepMs(kWakePauseMs);
+        transferMark_ = kTransferMarkRunning;
         if (view_.pump().commandOrDeviceChange)
             return LoopEnd::Interrupted;
     }
@@ -125,14 +122,14 @@ CMainController::LoopEnd CMainController::storeWakeLoop(CHidChannel& channel)
         if (channel.readReport(reply) && reply[1] == 0)
             break;
         request[1] = 0;
-        link.clock.sleepMs(kWakePauseMs);
+        link_.clock.sleepMs(kWakePauseMs);
     }
     return LoopEnd::Done;
 }
 
-bool CMainController::readBlockOverChannel(CHidChannel& channel)
+bool CConfigTransfer::readBlockOverChannel(CHidChannel& channel, ConfigModel& model)
 {
-    const int end = config.exchangedLength + kFirstBlockAddress;
+    const int end = model.exchangedLength + kFirstBlockAddress;
     for (int address = kFirstBlockAddress; address < end; address += 4) {
         const Report8 request{static_cast<uint8_t>(address / 4)};
         bool got = false;
@@ -142,7 +139,7 @@ bool CMainController::readBlockOverChannel(CHidChannel& channel)
             Report8 reply{};
             if (channel.readReport(reply) && reply[0] == request[0]) {
                 for (int i = 0; i < 4 && address - kFirstBlockAddress + i < kBlockSize; ++i)
-                    config.block[address - kFirstBlockAddress + i] = reply[1 + i];
+                    model.block[address - kFirstBlockAddress + i] = reply[1 + i];
                 got = true;
             }
         }
@@ -152,156 +149,101 @@ bool CMainController::readBlockOverChannel(CHidChannel& channel)
     return true;
 }
 
-void CMainController::configurationRead()
+ReadOutcome CConfigTransfer::readCommandFamily(ConfigModel& model)
 {
-    DeviceState& s = link.state;
-    // Whatever the block held stops counting as the device's the moment a
-    // read starts: it is cleared below, and a write that arrives in the
-    // middle (from a wake-up loop's pump) must not send it.
-    blockSource_.reset();
-    modelSetup();
-    fadeLevel = 1;
-    if (s.modelCode > kModelEssom)
-        transferMark = kTransferMarkRunning;
-    view_.repaint();
-    batteryState = -1;
-    view_.showWindow();
-    readFailed = false;
-
-    if (!s.singleDevice()) {
-        view_.setTrayIcon(kIconNoDevice);
-    } else {
-        view_.setTrayIcon(kIconNormal);
-        view_.setControlText(kCtlDevicePath, s.devicePath);
-        config.block.fill(0);
-
-        if (s.deviceCount == 0) {
-            // Only the receiver: show the copy stored when the device was last
-            // seen on the cable.
-            hardwareKey = cvk::hardwareKey(s.receiverId);
-            s.modelCode = kModelReceiverOnly;
-            s.firmwareVersion = 0x1001;
-            if (!loadDeviceCopy(store_, hardwareKey, config).any())
-                s.modelCode = kModelNone;
-        }
-
-        if (s.modelCode > kModelEssom) {
-            s.busy = true;
-            view_.drawBusyPicture();
-            CHidChannel channel = link.channel(static_cast<uint16_t>(s.modelCode));
-            try {
-                if (channel.isOpen()) {
-                    if (s.modelCode == kModelDorrinReceiver) {
-                        const LoopEnd end = fetchWakeLoop(channel);
-                        if (end == LoopEnd::Interrupted) {
-                            endInterruptedFlow(channel);
-                            // Unless the interruption was itself a read that
-                            // completed, the block is cleared, not the device's.
-                            if (!blockSource_) {
-                                readFailed = true;
-                                updateStatusTexts();
-                                enableControls();
-                            }
-                            return;
-                        }
-                        if (end == LoopEnd::TimedOut)
-                            readFailed = true;
-                    }
-                    if (!readFailed) {
-                        link.clock.sleepMs(10);
-                        channel.sendWithRetry(Report8{0x84, 0x00});
-                        Report8 reply{};
-                        if (channel.readReport(reply) && reply[0] == 0x84) {
-                            const std::array<uint8_t, 4> id{reply[1], reply[2], reply[3], reply[4]};
-                            serialText = fmt::format("S/N: {:02x}:{:02x}:{:02x}:{:02x}", id[0], id[1], id[2], id[3]);
-                            hardwareKey = cvk::hardwareKey(id);
-                        }
-                        readFailed = !readBlockOverChannel(channel);
-                    }
-                    if (!readFailed && hasTextAreas(s.modelCode)) {
-                        if (signatureRead(channel, config.strokeUsages, config.strokeModifiers) && layout_)
-                            rebuildSignatureText(config, *layout_);
-                        if (!hardwareKey.empty() && !hasDeviceCopy(store_, hardwareKey))
-                            saveDeviceCopy(store_, hardwareKey, config);
-                    }
-                } else {
-                    readFailed = true;
+    DeviceState& s = link_.state;
+    ReadOutcome out;
+    bool failed = false;
+    s.busy = true;
+    view_.drawBusyPicture();
+    CHidChannel channel = link_.channel(static_cast<uint16_t>(s.modelCode));
+    try {
+        if (channel.isOpen()) {
+            if (s.modelCode == kModelDorrinReceiver) {
+                const LoopEnd end = fetchWakeLoop(channel);
+                if (end == LoopEnd::Interrupted) {
+                    endInterruptedFlow(channel);
+                    out.end = TransferEnd::Interrupted;
+                    return out;
                 }
-                readFirmwareText();
-            } catch (const TransferError&) {
-                // The block is incomplete: say so instead of showing it as the
-                // device's.
-                readFailed = true;
+                failed = end == LoopEnd::TimedOut;
             }
-            s.busy = false;
-            channel.closeAll();
+            if (!failed) {
+                link_.clock.sleepMs(10);
+                channel.sendWithRetry(Report8{0x84, 0x00});
+                Report8 reply{};
+                if (channel.readReport(reply) && reply[0] == 0x84)
+                    out.deviceId = std::array<uint8_t, 4>{reply[1], reply[2], reply[3], reply[4]};
+                failed = !readBlockOverChannel(channel, model);
+            }
+            if (!failed && hasTextAreas(s.modelCode)) {
+                out.signatureRead = signatureRead(channel, model.strokeUsages, model.strokeModifiers);
+                out.textAreasDone = true;
+            }
         } else {
-            const HidDevicePtr& handle = s.featureHandle;
-            const int index = s.firmwareVersion > 0x1000 ? 16 : 3;
-            std::optional<std::vector<uint8_t>> raw;
-            if (handle)
-                raw = handle->indexedString(index, kBlockSize);
-            if (raw)
-                std::copy_n(raw->begin(), std::min<size_t>(raw->size(), kBlockSize), config.block.begin());
-            else if (s.modelCode != kModelReceiverOnly && s.modelCode != kModelNone)
-                readFailed = true;
-            if (index == 16)
-                readFirmwareText();
-            transferMark = -1;
+            failed = true;
         }
-
-        config.reference = config.block;
-        if (!readFailed && s.deviceCount == 1 && s.modelCode > 0)
-            blockSource_ = BlockSource{s.modelCode, s.devicePath};
-        enableControl(kCtlDeleteProfile, false);
-        enableControl(kCtlRenameProfile, false);
-        setTrayTip("");
-        if (matchProfile() && writeRefusal() == WriteRefusal::None)
-            view_.postCommand(kCmdApply);
+        out.firmwareText = readFirmwareText();
+    } catch (const TransferError&) {
+        // The block is incomplete: say so instead of showing it as the
+        // device's.
+        failed = true;
     }
-
-    updateStatusTexts();
-    transferMark = -1;
-    modelSetup();
-    // Without a single device the device state is the news, not a profile
-    // the leftover block happens to match.
-    if (!s.singleDevice())
-        updateStatusTexts();
-    view_.repaint();
-    if (s.modelCode > kModelEssom && s.singleDevice() && !readFailed)
-        askSwappedButtons();
-    enableControls();
+    s.busy = false;
+    channel.closeAll();
+    out.end = failed ? TransferEnd::Failed : TransferEnd::Done;
+    return out;
 }
 
-std::optional<bool> CMainController::writeCommandFamily()
+ReadOutcome CConfigTransfer::read(ConfigModel& model)
 {
-    DeviceState& s = link.state;
+    const DeviceState& s = link_.state;
+    if (s.commandFamily())
+        return readCommandFamily(model);
+    ReadOutcome out;
+    const HidDevicePtr& handle = s.featureHandle;
+    const int index = s.firmwareVersion > 0x1000 ? 16 : 3;
+    std::optional<std::vector<uint8_t>> raw;
+    if (handle)
+        raw = handle->indexedString(index, kBlockSize);
+    if (raw)
+        std::copy_n(raw->begin(), std::min<size_t>(raw->size(), kBlockSize), model.block.begin());
+    else if (s.modelCode != kModelReceiverOnly && s.modelCode != kModelNone)
+        out.end = TransferEnd::Failed;
+    if (index == 16)
+        out.firmwareText = readFirmwareText();
+    transferMark_ = -1;
+    return out;
+}
+
+std::optional<bool> CConfigTransfer::writeCommandFamily(ConfigModel& model, int hiddenNumber,
+                                                        std::optional<std::array<uint8_t, 4>>& verifiedDeviceId)
+{
+    DeviceState& s = link_.state;
     view_.waitCursor(true);
-    CHidChannel channel = link.channel(static_cast<uint16_t>(s.modelCode));
+    CHidChannel channel = link_.channel(static_cast<uint16_t>(s.modelCode));
     bool verified = false;
     s.busy = true;
-    const bool textWasPending = config.textPending;
-    // The per-device copy is what the receiver shows later, so it is kept
-    // only once the device has confirmed the block.
-    std::string verifiedCopyKey;
+    const bool textWasPending = model.textPending;
+    std::optional<std::array<uint8_t, 4>> deviceId;
     try {
         for (int attempt = 0; channel.isOpen() && attempt < kWriteAttempts && !verified; ++attempt) {
             Report8 request{0x82, kSig1, kSig2, kSig3};
-            for (int j = 0; j < config.exchangedLength; ++j) {
+            for (int j = 0; j < model.exchangedLength; ++j) {
                 request[4] = static_cast<uint8_t>(j + kFirstBlockAddress);
-                request[5] = config.block[j];
+                request[5] = model.block[j];
                 channel.sendWithRetry(request);
                 Report8 reply{};
                 channel.readReport(reply);
             }
             if (hasTextAreas(s.modelCode)) {
-                if (config.textPending)
-                    signatureWrite(channel, config.strokeUsages, config.strokeModifiers);
-                config.textPending = false;
+                if (model.textPending)
+                    signatureWrite(channel, model.strokeUsages, model.strokeModifiers);
+                model.textPending = false;
                 channel.sendWithRetry(Report8{0x84, 0x00});
                 Report8 reply{};
                 if (channel.readReport(reply) && reply[0] == 0x84)
-                    verifiedCopyKey = cvk::hardwareKey({reply[1], reply[2], reply[3], reply[4]});
+                    deviceId = std::array<uint8_t, 4>{reply[1], reply[2], reply[3], reply[4]};
                 const uint16_t number = static_cast<uint16_t>(hiddenNumber);
                 if (number > 0 && number < 6000) {
                     for (const auto& [address, value] :
@@ -317,7 +259,7 @@ std::optional<bool> CMainController::writeCommandFamily()
             if (s.modelCode == kModelDorrinReceiver) {
                 const LoopEnd end = storeWakeLoop(channel);
                 if (end == LoopEnd::Interrupted) {
-                    config.textPending = config.textPending || textWasPending;
+                    model.textPending = model.textPending || textWasPending;
                     endInterruptedFlow(channel);
                     return std::nullopt;
                 }
@@ -326,8 +268,8 @@ std::optional<bool> CMainController::writeCommandFamily()
                     break;
                 }
             }
-            transferMark = -1;
-            const int end = config.exchangedLength + kFirstBlockAddress;
+            transferMark_ = -1;
+            const int end = model.exchangedLength + kFirstBlockAddress;
             for (int address = kFirstBlockAddress; address < end && verified; address += 4) {
                 request[0] = static_cast<uint8_t>(address / 4);
                 channel.sendWithRetry(request);
@@ -337,8 +279,8 @@ std::optional<bool> CMainController::writeCommandFamily()
                     verified = false;
                     break;
                 }
-                for (int i = 0; i < 4 && address - kFirstBlockAddress + i < config.exchangedLength; ++i)
-                    if (reply[1 + i] != config.block[address - kFirstBlockAddress + i])
+                for (int i = 0; i < 4 && address - kFirstBlockAddress + i < model.exchangedLength; ++i)
+                    if (reply[1 + i] != model.block[address - kFirstBlockAddress + i])
                         verified = false;
             }
         }
@@ -348,20 +290,22 @@ std::optional<bool> CMainController::writeCommandFamily()
         verified = false;
     }
     s.busy = false;
-    transferMark = -1;
+    transferMark_ = -1;
     channel.closeAll();
     view_.waitCursor(false);
     // Texts that did not reach a verified device are still to be sent.
     if (!verified && textWasPending)
-        config.textPending = true;
-    if (verified && !verifiedCopyKey.empty())
-        saveDeviceCopy(store_, verifiedCopyKey, config);
+        model.textPending = true;
+    // The per-device copy is what the receiver shows later, so it is renewed
+    // only once the device has confirmed the block.
+    if (verified)
+        verifiedDeviceId = deviceId;
     return verified;
 }
 
-bool CMainController::writeRegisterFamily()
+bool CConfigTransfer::writeRegisterFamily(const ConfigModel& model)
 {
-    DeviceState& s = link.state;
+    DeviceState& s = link_.state;
     const HidDevicePtr handle = s.featureHandle;
     auto send = [&](uint8_t position, uint8_t value) {
         const std::array<uint8_t, 3> report{0x01, position, value};
@@ -372,76 +316,45 @@ bool CMainController::writeRegisterFamily()
     bool verified = false;
     view_.waitCursor(true);
     for (int attempt = 0; attempt < kWriteAttempts && !verified; ++attempt) {
-        sendPreamble(link);
+        sendPreamble(link_);
         send(0xFF, 0xF8);
-        link.clock.sleepMs(100);
-        for (int b = 0; b < config.exchangedLength; ++b) {
-            send(static_cast<uint8_t>(b + offset), config.block[b]);
-            link.clock.sleepMs(20);
+        link_.clock.sleepMs(100);
+        for (int b = 0; b < model.exchangedLength; ++b) {
+            send(static_cast<uint8_t>(b + offset), model.block[b]);
+            link_.clock.sleepMs(20);
         }
         send(0xFF, 0xFF);
-        link.clock.sleepMs(50);
+        link_.clock.sleepMs(50);
         std::optional<std::vector<uint8_t>> raw;
         if (handle)
             raw = handle->indexedString(3, kBlockSize);
         // A read-back that failed, or came back short, cannot confirm anything.
-        verified = raw && raw->size() >= static_cast<size_t>(config.exchangedLength) &&
-                   std::equal(config.block.begin(), config.block.begin() + config.exchangedLength, raw->begin());
+        verified = raw && raw->size() >= static_cast<size_t>(model.exchangedLength) &&
+                   std::equal(model.block.begin(), model.block.begin() + model.exchangedLength, raw->begin());
         if (!verified)
-            link.clock.sleepMs(100);
+            link_.clock.sleepMs(100);
         view_.waitCursor(true);
     }
     view_.waitCursor(false);
     return verified;
 }
 
-WriteRefusal CMainController::writeRefusal() const
+WriteOutcome CConfigTransfer::write(ConfigModel& model, int hiddenNumber)
 {
-    const DeviceState& s = link.state;
-    if (s.deviceCount >= 100)
-        return WriteRefusal::TooNew;
-    if (s.deviceCount > 1)
-        return WriteRefusal::SeveralDevices;
-    if (s.deviceCount <= 0)
-        return s.modelCode == kModelReceiverOnly || s.receiverPresent() ? WriteRefusal::ReceiverOnly
-                                                                        : WriteRefusal::NoDevice;
-    if (!blockSource_ || blockSource_->modelCode != s.modelCode || blockSource_->devicePath != s.devicePath)
-        return WriteRefusal::NotRead;
-    return WriteRefusal::None;
-}
-
-WriteResult CMainController::runWriteSequence()
-{
-    const DeviceState& s = link.state;
-    if (const WriteRefusal why = writeRefusal(); why != WriteRefusal::None) {
-        refuseWrite(why);
-        return WriteResult::Refused;
-    }
-    view_.setTaskbarProgress(TaskbarProgress::Indeterminate);
+    const DeviceState& s = link_.state;
+    WriteOutcome out;
     if (s.firmwareVersion < 0x300) {
         // These devices take one report and give nothing back to verify.
-        if (!legacySetByte(link, 0xFF, 0xFF)) {
-            errorEnding();
-            return WriteResult::Failed;
-        }
-        commonEnd();
-        return WriteResult::SentUnconfirmed;
+        out.result = legacySetByte(link_, 0xFF, 0xFF) ? WriteResult::SentUnconfirmed : WriteResult::Failed;
+        return out;
     }
-    bool verified = false;
     if (s.commandFamily()) {
-        const std::optional<bool> result = writeCommandFamily();
-        if (!result)
-            return WriteResult::Interrupted;
-        verified = *result;
-    } else {
-        verified = writeRegisterFamily();
+        const std::optional<bool> verified = writeCommandFamily(model, hiddenNumber, out.verifiedDeviceId);
+        out.result = !verified ? WriteResult::Interrupted : *verified ? WriteResult::Verified : WriteResult::Failed;
+        return out;
     }
-    if (!verified) {
-        errorEnding();
-        return WriteResult::Failed;
-    }
-    commonEnd();
-    return WriteResult::Verified;
+    out.result = writeRegisterFamily(model) ? WriteResult::Verified : WriteResult::Failed;
+    return out;
 }
 
 }  // namespace cvk

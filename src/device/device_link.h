@@ -2,7 +2,7 @@
 // The device link: the ports it talks through and the device state it keeps.
 // Everything runs on the user-interface thread.
 
-#include "app/view_port.h"
+#include "device/device_view.h"
 #include "device/device_state.h"
 #include "device/hid_channel.h"
 #include "platform/clock.h"
@@ -14,10 +14,10 @@ namespace cvk {
 inline constexpr int kCmdRefresh = 1011;
 
 struct DeviceLink {
-    DeviceLink(IHidBus& b, IClock& c, IViewPort& v) : bus(b), clock(c), view(v) {}
+    DeviceLink(IHidBus& b, IClock& c, IDeviceEvents& v) : bus(b), clock(c), view(v) {}
     IHidBus& bus;
     IClock& clock;
-    IViewPort& view;
+    IDeviceEvents& view;
     DeviceState state;
 
     CHidChannel channel(uint16_t productId) { return CHidChannel(bus, clock, kVendorId, productId); }

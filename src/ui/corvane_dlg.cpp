@@ -40,7 +40,6 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 constexpr int kTrayTipLength = 127;
 constexpr int kTickMs = 100;
 constexpr int kDeviceButtonWidth = 120;
-constexpr int kTransferMarkRunning = cvk::kTransferMarkRunning;
 
 // The program has no icon files yet: the icon is drawn, gray while no
 // device is usable.
@@ -124,6 +123,7 @@ std::vector<cvk::MonitorRect> QtSystemSettings::monitors()
 
 CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     : store_(ports.store),
+      clock_(ports.clock),
       app_(ports.app),
       layout_(ports.layout),
       hotplug_(ports.hotplug),
@@ -137,10 +137,10 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     auto* top = new QHBoxLayout;
     layout->addLayout(top);
     profileBox_ = new QGroupBox(qs(cvk::text(154)), this);
-    controls_[1033] = profileBox_;
+    controls_[cvk::kCtlProfileBox] = profileBox_;
     auto* profileRow = new QHBoxLayout(profileBox_);
     auto* nameLabel = new QLabel(qs(cvk::text(155)) + QLatin1Char(':'), profileBox_);
-    controls_[1034] = nameLabel;
+    controls_[cvk::kCtlProfileLabel] = nameLabel;
     profileRow->addWidget(nameLabel);
     selector_ = new QComboBox(profileBox_);
     selector_->setMinimumWidth(200);
@@ -162,7 +162,7 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     auto* language = new QToolButton(this);
     language->setText(QStringLiteral("Langauge ..."));
     language->setAutoRaise(true);
-    controls_[1024] = language;
+    controls_[cvk::kCtlLanguageLink] = language;
     connect(language, &QToolButton::clicked, this, &CCorvaneDlg::changeLanguage);
     top->addWidget(language, 0, Qt::AlignTop);
 
@@ -230,8 +230,8 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
 
     tickTimer_.setInterval(kTickMs);
     connect(&tickTimer_, &QTimer::timeout, this, [this] {
-        controller_.timer2Tick();
-        controller_.timer5Tick();
+        controller_.updateFadeAndButtons();
+        controller_.pollWirelessStatus();
     });
     deviceChangeTimer_.setSingleShot(true);
     connect(&deviceChangeTimer_, &QTimer::timeout, this, [this] {
@@ -286,18 +286,19 @@ void CCorvaneDlg::refreshView()
 {
     refreshStatus();
     refreshDeviceButtons();
-    if (selector_->currentIndex() != controller_.selectorCurrent && controller_.selectorCurrent < selector_->count())
-        selector_->setCurrentIndex(controller_.selectorCurrent);
-    if (controller_.transferMark < 0)
+    const int line = controller_.profiles().currentLine();
+    if (selector_->currentIndex() != line && line < selector_->count())
+        selector_->setCurrentIndex(line);
+    if (controller_.window().transferMark < 0)
         wakePrompt_->hide();
 }
 
 void CCorvaneDlg::refreshStatus()
 {
-    const cvk::DeviceState& s = controller_.link.state;
+    const cvk::DeviceState& s = controller_.device();
     QString headline;
     bool red = false;
-    if (controller_.transferMark == kTransferMarkRunning) {
+    if (controller_.window().transferMark == cvk::kTransferMarkRunning) {
         headline = qs(cvk::text(214));
     } else if (s.deviceCount > 100) {
         headline = qs(cvk::text(39)) + QLatin1Char('\n') + qs(cvk::text(9));
@@ -331,9 +332,9 @@ void CCorvaneDlg::refreshStatus()
 
 void CCorvaneDlg::refreshDeviceButtons()
 {
-    const cvk::DeviceState& s = controller_.link.state;
+    const cvk::DeviceState& s = controller_.device();
     const int last = cvk::describesNineButtons(s.modelCode, s.receiverPresent()) ? 9 : 5;
-    const cvk::DescribeContext context = cvk::describeContext(s, controller_.config, controller_.fadeLevel);
+    const cvk::DescribeContext context = cvk::describeContext(s, controller_.config(), controller_.window().fadeLevel);
     const cvk::KeyTextFn keyText = [this](uint16_t word) {
         return layout_ ? cvk::keyText(word, *layout_) : std::string();
     };
@@ -393,14 +394,11 @@ void CCorvaneDlg::drawWakePrompt(const std::string& text, bool bright)
 void CCorvaneDlg::openButtonMenu(int button)
 {
     const bool ctrl = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
-    const std::optional<cvk::MenuContext> context =
-        cvk::menuFor(controller_.link.state, controller_.config, button, ctrl);
-    if (!context)
+    const std::optional<std::vector<cvk::MenuItem>> items = controller_.openButtonMenu(button, ctrl);
+    if (!items)
         return;
-    controller_.config.currentButton = button;
-    const std::vector<cvk::MenuItem> items = cvk::buildMenu(*context);
     QMenu menu(this);
-    fillMenu(&menu, items);
+    fillMenu(&menu, *items);
     QAction* chosen = menu.exec(QCursor::pos());
     QToolTip::hideText();
     if (chosen && chosen->data().isValid())
@@ -452,8 +450,7 @@ void CCorvaneDlg::selectorActivated(int line)
     // first.
     QTimer::singleShot(0, this, [this, line] {
         ++arrivals_;
-        controller_.selectorCurrent = line;
-        controller_.selectionChanged();
+        controller_.selectLine(line);
         refreshView();
     });
 }
@@ -463,9 +460,9 @@ void CCorvaneDlg::profilesChanged()
     {
         const QSignalBlocker blocker(selector_);
         selector_->clear();
-        for (const cvk::SelectorLine& line : controller_.selector)
+        for (const cvk::SelectorLine& line : controller_.profiles().selector())
             selector_->addItem(qs(line.name));
-        selector_->setCurrentIndex(controller_.selectorCurrent);
+        selector_->setCurrentIndex(controller_.profiles().currentLine());
     }
     rebuildTrayMenu();
 }
@@ -685,7 +682,7 @@ void CCorvaneDlg::rebuildTrayMenu()
     if (!trayMenu_)
         return;
     trayMenu_->clear();
-    for (const cvk::TrayMenuItem& item : controller_.trayMenu) {
+    for (const cvk::TrayMenuItem& item : controller_.profiles().trayMenu()) {
         if (item.command == 0) {
             trayMenu_->addSeparator();
             continue;
@@ -719,11 +716,11 @@ void CCorvaneDlg::hotplugReadable()
 
 void CCorvaneDlg::armDeviceChangeTimer()
 {
-    const std::optional<int64_t> deadline = controller_.deviceChangeTimer.deadline();
+    const std::optional<int64_t> deadline = controller_.deviceChangeTimer().deadline();
     if (!deadline) {
         deviceChangeTimer_.stop();
         return;
     }
-    const int64_t wait = std::max<int64_t>(0, *deadline - controller_.link.clock.nowMs());
+    const int64_t wait = std::max<int64_t>(0, *deadline - clock_.nowMs());
     deviceChangeTimer_.start(static_cast<int>(std::min<int64_t>(wait, 60'000)));
 }

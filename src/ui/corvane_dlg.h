@@ -119,6 +119,7 @@ private:
 
     QtSystemSettings system_;
     cvk::ISettingsStore& store_;
+    cvk::IClock& clock_;
     cvk::CCorvaneApp& app_;
     cvk::IKeyboardLayout* layout_;
     cvk::IHotplugMonitor* hotplug_;
