@@ -5,6 +5,7 @@
 #include "app/main_controller.h"
 #include "config/catalogue.h"
 #include "keys/strokes.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -29,7 +30,7 @@ bool CMainController::clickSelectAllowed(uint8_t code, int n)
     for (int b = 1; b <= buttons; ++b)
         if (b != n && config_.block[b] == kFnClick)
             return true;
-    view_.messageBox("Corvane", text(11) + "\r\n" + text(12), MessageStyle::Error);
+    view_.messageBox("Corvane", text(kTxtOneClickSelect) + "\r\n" + text(kTxtChangeAnotherFirst), MessageStyle::Error);
     return false;
 }
 
@@ -81,7 +82,8 @@ bool CMainController::functionCommand(int command)
         keyWord(presetKeyWord(command - kCmdPresetFirst));
         code = kFnKeyboard;
     } else if (command >= kCmdSnippetFirst && command < kCmdSnippetFirst + 10) {
-        if (!confirmUnique(kFnTextSnippet, n, text(226, kSnippetCaption), text(225, kSnippetQuestion)))
+        if (!confirmUnique(kFnTextSnippet, n, text(kTxtAnotherButtonHasIt, kSnippetCaption),
+                           text(kTxtOnlyOneButtonQuestion, kSnippetQuestion)))
             return true;  // the current button stays
         const SnippetPreset& preset = snippetPreset(command - kCmdSnippetFirst);
         config_.textPending = true;
@@ -143,7 +145,7 @@ bool CMainController::functionCommand(int command)
             break;
         }
         case kCmdSignature: {
-            if (!confirmUnique(kFnSignature, n, text(226), text(225)))
+            if (!confirmUnique(kFnSignature, n, text(kTxtAnotherButtonHasIt), text(kTxtOnlyOneButtonQuestion)))
                 return true;
             if (!layout_)
                 break;

@@ -7,6 +7,7 @@
 #include "device/reports.h"
 #include "keys/strokes.h"
 #include "profiles/device_copy.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -19,21 +20,6 @@ constexpr const char* kReadFailedText =
 
 constexpr const char* kReceiverOnlyWriteText =
     "Only the wireless receiver is attached. Connect the Corvane with its USB cable to save the changes.";
-
-// Text ids of the window's own messages.
-enum : int {
-    kTxtNoDevice = 8,
-    kTxtWirelessDongle = 8,  // the same id, with its own default for the receiver
-    kTxtNeedsNewerProgram = 9,
-    kTxtSeveralDevices = 10,
-    kTxtSaveFailed = 147,
-    kTxtWriteCaption = 148,
-    kTxtSwapCaption = 219,
-    kTxtSwapQuestion = 220,
-    kTxtConnectDevice = 237,
-    kTxtDeleteProfile = 63,
-    kTxtNoActiveProfile = 65,
-};
 
 constexpr int kEditControls[] = {kCtlPointerSettingFirst,     kCtlPointerSettingFirst + 1,
                                  kCtlPointerSettingFirst + 2, kCtlPointerSettingFirst + 3,
@@ -90,7 +76,7 @@ void CMainController::handleCommand(int command)
     }
     if (config_.currentButton >= 0 && command != kCmdRefresh) {
         if (link_.state.noDevice()) {
-            view_.messageBox("", text(kTxtConnectDevice), MessageStyle::Warning);
+            view_.messageBox("", text(kTxtConnectCable), MessageStyle::Warning);
             config_.currentButton = -1;
             return;
         }
@@ -188,7 +174,7 @@ void CMainController::updateStatusTexts()
     if (s.receiverPresent()) {
         s.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0], s.receiverId[1],
                                             s.receiverId[2], s.receiverId[3]);
-        setTrayTip(text(kTxtWirelessDongle, "Corvane Wireless Dongle."));
+        setTrayTip(text(kTxtNoDevice, "Corvane Wireless Dongle."));
         // The device beside the receiver names the window as it does alone.
         if (s.deviceCount == 1)
             setTitle(s.windowTitle);
@@ -216,7 +202,7 @@ void CMainController::askSwappedButtons()
     const bool blockSwapped = (config_.block[kPosPadFlags] & kPadSwappedButtons) != 0;
     if (blockSwapped == system_.buttonsSwapped())
         return;
-    if (view_.messageBox(text(kTxtSwapCaption), text(kTxtSwapQuestion), MessageStyle::YesNoQuestion) !=
+    if (view_.messageBox(text(kTxtSwapButtons), text(kTxtSwapQuestion), MessageStyle::YesNoQuestion) !=
         MessageAnswer::Yes)
         return;
     config_.block[kPosPadFlags] ^= kPadSwappedButtons;
@@ -390,7 +376,7 @@ void CMainController::commonEnd()
 
 void CMainController::errorEnding()
 {
-    view_.messageBox(text(kTxtWriteCaption), text(kTxtSaveFailed), MessageStyle::Error);
+    view_.messageBox(text(kTxtSaveErrorCaption), text(kTxtSaveFailed), MessageStyle::Error);
     link_.state.busy = false;
     view_.setTaskbarProgress(TaskbarProgress::None);
 }
@@ -406,7 +392,7 @@ void CMainController::refuseWrite(WriteRefusal why)
     case WriteRefusal::NotRead:
     case WriteRefusal::None: message = kReadFailedText; break;
     }
-    view_.messageBox(text(kTxtWriteCaption), message, MessageStyle::Error);
+    view_.messageBox(text(kTxtSaveErrorCaption), message, MessageStyle::Error);
 }
 
 void CMainController::cancel()
@@ -528,7 +514,7 @@ void CMainController::deleteProfile()
 {
     if (!profiles_.active() || profiles_.currentLine() < 0)
         return;
-    if (view_.messageBox("CV Keys", text(kTxtDeleteProfile), MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
+    if (view_.messageBox("CV Keys", text(kTxtDeleteProfileQuestion), MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
         return;
     profiles_.eraseActive();
     saveProfiles();

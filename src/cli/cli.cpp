@@ -23,6 +23,7 @@
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
 #include "sim/sim.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -712,11 +713,11 @@ private:
         const DeviceState& s = controller_->device();
         out_ << "devices: " << s.deviceCount << "\n";
         if (s.deviceCount >= 100)
-            out_ << "status: " << text(9) << "\n";
+            out_ << "status: " << text(kTxtNeedsNewerProgram) << "\n";
         else if (s.deviceCount > 1)
-            out_ << "status: " << text(10) << "\n";
+            out_ << "status: " << text(kTxtSeveralDevices) << "\n";
         else if (s.deviceCount <= 0 && !s.receiverPresent())
-            out_ << "status: " << text(8) << "\n";
+            out_ << "status: " << text(kTxtNoDevice) << "\n";
         if (s.deviceCount == 1) {
             std::string version = s.hardwareVersionText;
             while (!version.empty() && (version.back() == '\n' || version.back() == '\r'))

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/reports.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "texts/utf.h"
 
@@ -13,7 +14,6 @@ namespace {
 constexpr uint8_t kSig1 = 0x0E, kSig2 = 0x1C, kSig3 = 0x39;
 constexpr int kFirstBlockAddress = 32;
 constexpr int kWakePauseMs = 100;
-constexpr int kTxtMovePad = 221;
 
 int wakeFrame(int k) { return ((k / 4) + 1) % 5; }
 

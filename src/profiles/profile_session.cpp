@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
 
 namespace {
-
-constexpr int kTxtActiveProfile = 64;
-constexpr int kTxtTrayOpen = 60;
-constexpr int kTxtTrayAbout = 2;
-constexpr int kTxtTrayExit = 61;
 
 bool lessIgnoringCase(const std::string& a, const std::string& b)
 {
@@ -84,7 +80,7 @@ void CProfileSession::rebuildMenu(bool keepSelector)
     }
     tray_.push_back({0, "", false, false});
     tray_.push_back({kCmdTrayOpen, text(kTxtTrayOpen), false, true});
-    tray_.push_back({kCmdAbout, text(kTxtTrayAbout), false, false});
+    tray_.push_back({kCmdAbout, text(kTxtAboutProgram), false, false});
     tray_.push_back({kCmdTrayExit, text(kTxtTrayExit), false, false});
 }
 

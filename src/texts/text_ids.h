@@ -59,4 +59,41 @@ enum TextId : int {
     kTxtAlternateMethod = 238,
 };
 
+// Texts of the window, its dialogs and its messages.
+enum WindowTextId : int {
+    kTxtAboutProgram = 2,
+    kTxtHardwareVersion = 7,
+    kTxtNoDevice = 8,  // also "Corvane Wireless Dongle." beside the receiver
+    kTxtNeedsNewerProgram = 9,
+    kTxtSeveralDevices = 10,
+    kTxtOneClickSelect = 11,
+    kTxtChangeAnotherFirst = 12,
+    kTxtCompatibilityIssue = 39,
+    kTxtClickToChange = 40,
+    kTxtTrayOpen = 60,
+    kTxtTrayExit = 61,
+    kTxtDeleteProfileQuestion = 63,
+    kTxtActiveProfile = 64,
+    kTxtNoActiveProfile = 65,
+    kTxtSaveFailed = 147,
+    kTxtSaveErrorCaption = 148,
+    kTxtOk = 149,
+    kTxtCancel = 150,
+    kTxtRestoreDefaults = 151,
+    kTxtHelp = 152,
+    kTxtApply = 153,
+    kTxtProfile = 154,
+    kTxtProfileName = 155,
+    kTxtNewProfile = 156,
+    kTxtRenameProfile = 157,
+    kTxtDeleteProfile = 158,
+    kTxtEnterProfileName = 161,
+    kTxtUpdateInProgress = 214,
+    kTxtSwapQuestion = 220,
+    kTxtMovePad = 221,
+    kTxtOnlyOneButtonQuestion = 225,
+    kTxtAnotherButtonHasIt = 226,
+    kTxtConnectCable = 237,
+};
+
 }  // namespace cvk

@@ -29,6 +29,7 @@
 #include "keys/key_names.h"
 #include "platform/hotplug.h"
 #include "platform/keyboard_layout.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/dialogs.h"
 
@@ -136,10 +137,10 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     // Profile row.
     auto* top = new QHBoxLayout;
     layout->addLayout(top);
-    profileBox_ = new QGroupBox(qs(cvk::text(154)), this);
+    profileBox_ = new QGroupBox(qs(cvk::text(cvk::kTxtProfile)), this);
     controls_[cvk::kCtlProfileBox] = profileBox_;
     auto* profileRow = new QHBoxLayout(profileBox_);
-    auto* nameLabel = new QLabel(qs(cvk::text(155)) + QLatin1Char(':'), profileBox_);
+    auto* nameLabel = new QLabel(qs(cvk::text(cvk::kTxtProfileName)) + QLatin1Char(':'), profileBox_);
     controls_[cvk::kCtlProfileLabel] = nameLabel;
     profileRow->addWidget(nameLabel);
     selector_ = new QComboBox(profileBox_);
@@ -148,8 +149,9 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     controls_[cvk::kCtlProfileSelector] = selector_;
     profileRow->addWidget(selector_, 1);
     connect(selector_, &QComboBox::activated, this, &CCorvaneDlg::selectorActivated);
-    for (auto [id, textId] : {std::pair{cvk::kCmdNewProfile, 156}, std::pair{cvk::kCmdRenameProfile, 157},
-                              std::pair{cvk::kCmdDeleteProfile, 158}}) {
+    for (auto [id, textId] : {std::pair{cvk::kCmdNewProfile, cvk::kTxtNewProfile},
+                              std::pair{cvk::kCmdRenameProfile, cvk::kTxtRenameProfile},
+                              std::pair{cvk::kCmdDeleteProfile, cvk::kTxtDeleteProfile}}) {
         auto* button = new QPushButton(qs(cvk::text(textId)), profileBox_);
         button->setEnabled(false);
         button->setAutoDefault(false);
@@ -210,11 +212,11 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     auto* bottom = new QHBoxLayout;
     layout->addLayout(bottom);
     addCommandButton(bottom, QStringLiteral("&Refresh"), cvk::kCmdRefresh);
-    addCommandButton(bottom, qs(cvk::text(151)), cvk::kCmdRestoreDefaults);
+    addCommandButton(bottom, qs(cvk::text(cvk::kTxtRestoreDefaults)), cvk::kCmdRestoreDefaults);
     bottom->addStretch();
-    addCommandButton(bottom, qs(cvk::text(149)), cvk::kCmdOk);
-    addCommandButton(bottom, qs(cvk::text(150)), cvk::kCmdCancel);
-    addCommandButton(bottom, qs(cvk::text(153)), cvk::kCmdApply)->setEnabled(false);
+    addCommandButton(bottom, qs(cvk::text(cvk::kTxtOk)), cvk::kCmdOk);
+    addCommandButton(bottom, qs(cvk::text(cvk::kTxtCancel)), cvk::kCmdCancel);
+    addCommandButton(bottom, qs(cvk::text(cvk::kTxtApply)), cvk::kCmdApply)->setEnabled(false);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_ = new QSystemTrayIcon(programIcon(true), this);
@@ -299,15 +301,15 @@ void CCorvaneDlg::refreshStatus()
     QString headline;
     bool red = false;
     if (controller_.window().transferMark == cvk::kTransferMarkRunning) {
-        headline = qs(cvk::text(214));
+        headline = qs(cvk::text(cvk::kTxtUpdateInProgress));
     } else if (s.deviceCount > 100) {
-        headline = qs(cvk::text(39)) + QLatin1Char('\n') + qs(cvk::text(9));
+        headline = qs(cvk::text(cvk::kTxtCompatibilityIssue)) + QLatin1Char('\n') + qs(cvk::text(cvk::kTxtNeedsNewerProgram));
         red = true;
     } else if (s.singleDevice()) {
         red = s.deviceCount == 0 && s.modelCode == cvk::kModelNone;
-        headline = qs(s.deviceCount == 0 ? cvk::text(237) : cvk::text(40));
+        headline = qs(s.deviceCount == 0 ? cvk::text(cvk::kTxtConnectCable) : cvk::text(cvk::kTxtClickToChange));
     } else {
-        headline = qs(s.deviceCount >= 2 ? cvk::text(10) : cvk::text(8));
+        headline = qs(s.deviceCount >= 2 ? cvk::text(cvk::kTxtSeveralDevices) : cvk::text(cvk::kTxtNoDevice));
         red = true;
     }
     if (status_->text() != headline)
@@ -333,7 +335,6 @@ void CCorvaneDlg::refreshStatus()
 void CCorvaneDlg::refreshDeviceButtons()
 {
     const cvk::DeviceState& s = controller_.device();
-    const int last = cvk::describesNineButtons(s.modelCode, s.receiverPresent()) ? 9 : 5;
     const cvk::DescribeContext context = cvk::describeContext(s, controller_.config(), controller_.window().fadeLevel);
     const cvk::KeyTextFn keyText = [this](uint16_t word) {
         return layout_ ? cvk::keyText(word, *layout_) : std::string();
@@ -341,9 +342,7 @@ void CCorvaneDlg::refreshDeviceButtons()
     const bool editable = s.singleDevice();
     for (int n = 0; n <= 9; ++n) {
         QToolButton* button = deviceButtons_[static_cast<size_t>(n)];
-        // The Essom has no third button, the Arvel 2.0 no second and eighth.
-        const bool absent = n > last || (n == 3 && s.modelCode == cvk::kModelEssom) ||
-                            ((n == 2 || n == 8) && s.isArvel2());
+        const bool absent = !cvk::buttonOnPicture(s, n);
         button->setVisible(!absent);
         if (absent)
             continue;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace {
@@ -23,8 +24,8 @@ int editLength(const QString& text) { return static_cast<int>(text.size() + text
 QDialogButtonBox* okCancel(QDialog* dialog)
 {
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    box->button(QDialogButtonBox::Ok)->setText(qs(cvk::text(149)));
-    box->button(QDialogButtonBox::Cancel)->setText(qs(cvk::text(150)));
+    box->button(QDialogButtonBox::Ok)->setText(qs(cvk::text(cvk::kTxtOk)));
+    box->button(QDialogButtonBox::Cancel)->setText(qs(cvk::text(cvk::kTxtCancel)));
     QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return box;
@@ -73,9 +74,9 @@ std::string askLanguageDialog(QWidget* parent, const std::string& preset)
 
 CProfileNameDlg::CProfileNameDlg(const std::string& name, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(qs(name.empty() ? cvk::text(156) : cvk::text(157)));
+    setWindowTitle(qs(name.empty() ? cvk::text(cvk::kTxtNewProfile) : cvk::text(cvk::kTxtRenameProfile)));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(qs(cvk::text(161)), this));
+    layout->addWidget(new QLabel(qs(cvk::text(cvk::kTxtEnterProfileName)), this));
     edit_ = new QLineEdit(qs(name), this);
     edit_->setMinimumWidth(280);
     layout->addWidget(edit_);
@@ -100,7 +101,7 @@ void CProfileNameDlg::accept()
 // ------------------------------------------------------------ signature
 
 CSignatureDlg::CSignatureDlg(const std::u16string& text, cvk::IKeyboardLayout* layout, QWidget* parent)
-    : QDialog(parent), layout_(layout), model_(cvk::text(224, "Signature"), text)
+    : QDialog(parent), layout_(layout), model_(cvk::text(cvk::kTxtSignature, "Signature"), text)
 {
     setWindowTitle(qs(model_.caption()));
     auto* box = new QVBoxLayout(this);
