@@ -75,12 +75,12 @@ def layer_of_file(rel):
     return None
 
 
-def include_rule(source_layer, target_layer):
-    """None when source_layer may include target_layer, else the broken rule."""
+def include_rule(source_layer, target_layer, verb="include"):
+    """None when source_layer may use target_layer, else the broken rule."""
     if target_layer == source_layer or target_layer in ALLOWED[source_layer]:
         return None
     allowed = ", ".join(sorted(ALLOWED[source_layer])) or "nothing else"
-    return f"{source_layer} must not include {target_layer} ({source_layer} may include itself and {allowed})"
+    return f"{source_layer} must not {verb} {target_layer} ({source_layer} may {verb} itself and {allowed})"
 
 
 def check_file(root, rel, lines):
@@ -151,7 +151,7 @@ def check_links(libraries, used):
         linked = {layer_of_library[item] for item in items if item in layer_of_library}
         includes = used.get(layer, set())
         for other in sorted(linked - {layer}):
-            rule = include_rule(layer, other)
+            rule = include_rule(layer, other, "use")
             if rule:
                 findings.append(f"{name} links {libraries[other][0]}: {rule}")
             elif other not in includes:
@@ -283,7 +283,7 @@ def self_test():
     backward = dict(libraries, config=("cvk_config", ["cvk_texts", "cvk_platform", "cvk_device"]))
     got = check_links(backward, {"texts": {"platform"}, "config": {"texts", "platform", "device"},
                                  "device": {"platform", "config"}})
-    if got != ["cvk_config links cvk_device: " + include_rule("config", "device")]:
+    if got != ["cvk_config links cvk_device: " + include_rule("config", "device", "use")]:
         failures.append(f"links config -> device: got {got}")
     return failures
 
