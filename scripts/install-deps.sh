@@ -29,6 +29,10 @@ packages=(
     libfmt-dev libxkbcommon-dev xkb-data
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the layer check (tests/check_layers.py)
+    python3
+    # the format check (scripts/check-format.sh) is pinned to this version
+    clang-format-14
 )
 
 is_installed() {
