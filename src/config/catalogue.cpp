@@ -4,6 +4,7 @@
 
 #include "config/config_model.h"
 #include "config/descriptions.h"
+#include "config/thresholds.h"
 #include "device/device_state.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -133,7 +134,7 @@ std::vector<MenuItem> padMenu(const MenuContext& c, Catalogue cat)
             menu.push_back(precisionSubmenu(c, cat));
             menu.push_back(endSwitchSubmenu(c, cat));
         }
-        if (c.ctrlHeld && fw > 0x306 && fw < 0x31A)
+        if (c.ctrlHeld && fw > 0x306 && fw < kPointerSettingsFirmware)
             menu.push_back(resolutionSubmenu(c, fw > 0x307));
         break;
     case Catalogue::Essom:
@@ -143,7 +144,8 @@ std::vector<MenuItem> padMenu(const MenuContext& c, Catalogue cat)
         break;
     }
 
-    const bool avoidEdges = c.ctrlHeld && (dorrinOrCindel || (cat == Catalogue::Arvel && fw >= 0x31A));
+    const bool avoidEdges =
+        c.ctrlHeld && (dorrinOrCindel || (cat == Catalogue::Arvel && fw >= kPointerSettingsFirmware));
     if (avoidEdges) {
         menu.push_back(separatorItem());
         MenuItem m = textItem(kTxtAvoidEdges, kCmdAvoidEdgesToggle);

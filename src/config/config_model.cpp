@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/factory_blocks.h"
+#include "config/thresholds.h"
 #include "device/device_link.h"
 #include "device/reports.h"
 #include "platform/system_settings.h"
@@ -11,12 +12,6 @@ namespace cvk {
 
 namespace {
 
-// Below this firmware the resolution mode follows the desktop width; from it
-// on the device keeps the mode it was given.
-constexpr uint32_t kModeByWidthBelowFirmware = 0x31A;
-// From this firmware on model 5 gets "Help me avoid Edges" and speed 8.
-constexpr uint32_t kArvelModeFirmware = 0x31A;
-constexpr int kWideScreenMinWidth = 1280;
 constexpr uint8_t kModeDefault = 1;
 constexpr uint8_t kModeWideScreen = 2;
 constexpr uint8_t kModeAvoidEdges = 4;
@@ -55,9 +50,14 @@ void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value)
     legacySetByte(link, static_cast<uint8_t>(position), value);
 }
 
+uint8_t resolutionModeForWidth(int desktopWidth)
+{
+    return desktopWidth >= kWideScreenMinWidth ? kModeWideScreen : kModeDefault;
+}
+
 uint8_t resolutionModeForDesktop(ISystemSettings& system)
 {
-    return desktopWidth(system.monitors()) >= kWideScreenMinWidth ? kModeWideScreen : kModeDefault;
+    return resolutionModeForWidth(desktopWidth(system.monitors()));
 }
 
 bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& system)
@@ -78,7 +78,7 @@ bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& syst
     case kModelArvel2: copyTable(link, model, kArvel2Factory, model.exchangedLength); break;
     case kModelArvel:
         copyTable(link, model, kArvelFactory, static_cast<int>(kArvelFactory.size()));
-        if (s.firmwareVersion >= kArvelModeFirmware) {
+        if (s.firmwareVersion >= kPointerSettingsFirmware) {
             model.block[kPosResolutionMode] = kModeAvoidEdges;
             model.block[kPosCursorSpeed] = kArvelModeSpeed;
         }
@@ -96,9 +96,9 @@ bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& syst
         break;
     }
 
-    // Before 0x31A the plain resolution modes (0..2) follow the screen width.
-    // Only stored: Apply carries it to the device.
-    if (model.block[kPosResolutionMode] < 3 && s.firmwareVersion < kModeByWidthBelowFirmware)
+    // Before the pointer-settings firmware the plain resolution modes (0..2)
+    // follow the screen width. Only stored: Apply carries it to the device.
+    if (model.block[kPosResolutionMode] < 3 && s.firmwareVersion < kPointerSettingsFirmware)
         model.block[kPosResolutionMode] = resolutionModeForDesktop(system);
 
     // The defaults take effect on Apply; until then the device keeps running

@@ -89,8 +89,10 @@ int keyHighPosition(int modelCode, int button);
 // hands it to the legacy single-byte sender (which only older firmware uses).
 void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value);
 
-// The resolution mode the desktop calls for: 2 (Wide Screen Mode) when the
-// monitors together are 1280 pixels wide or more, else 1 (Default Mode).
+// The resolution mode a desktop this wide calls for: 2 (Wide Screen Mode)
+// from kWideScreenMinWidth on, else 1 (Default Mode).
+uint8_t resolutionModeForWidth(int desktopWidth);
+// The same for the monitors the system reports.
 uint8_t resolutionModeForDesktop(ISystemSettings& system);
 
 // Restore Defaults: the model's factory values into the working block.

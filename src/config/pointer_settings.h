@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "config/thresholds.h"
+
 namespace cvk {
 
 struct ConfigModel;
@@ -35,8 +37,6 @@ inline constexpr int kSpeedTrackWidth = 130;                  // row 0: six step
 
 inline constexpr int kCursorSpeedMin = 5;
 inline constexpr int kCursorSpeedMax = 11;
-// Oldest firmware that has the panel at all.
-inline constexpr uint32_t kPointerSettingsFirmware = 0x31A;
 
 struct SliderRowInfo {
     int position;       // block position the row stores
