@@ -11,7 +11,7 @@
 
 #include <fmt/core.h>
 
-#include "config/factory_blocks.h"
+#include "device/models.h"
 #include "platform/vendor.h"
 
 namespace cvk::sim {

@@ -13,6 +13,7 @@
 #include "config/catalogue.h"
 #include "config/factory_blocks.h"
 #include "device/device_state.h"
+#include "device/models.h"
 #include "texts/text_table.h"
 #include "texts/texts.h"
 

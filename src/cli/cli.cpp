@@ -13,6 +13,7 @@
 #include "config/catalogue.h"
 #include "config/descriptions.h"
 #include "config/pointer_settings.h"
+#include "device/models.h"
 #include "keys/key_names.h"
 #include "keys/key_table.h"
 #include "keys/keyboard_model.h"

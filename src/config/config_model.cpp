@@ -20,7 +20,10 @@ constexpr uint8_t kArvelModeSpeed = 8;
 // models are restored; the pointer settings above are only stored.
 constexpr int kOtherModelsLiveEnd = kPosEdgePrecision;
 
-bool nineButtons(int modelCode) { return modelCode >= kModelDorrinReceiver; }
+ButtonLayout layoutOf(int modelCode)
+{
+    return modelCode >= kModelDorrinReceiver ? ButtonLayout::Nine : ButtonLayout::Five;
+}
 
 template <size_t N>
 void copyTable(DeviceLink& link, ConfigModel& model, const std::array<uint8_t, N>& table, int count)
@@ -38,11 +41,23 @@ bool ConfigModel::differsFromReference() const
     return !std::equal(block.begin(), block.begin() + n, reference.begin());
 }
 
-int buttonCount(int modelCode) { return nineButtons(modelCode) ? 9 : 5; }
+int buttonCount(ButtonLayout layout) { return layout == ButtonLayout::Nine ? 9 : 5; }
 
-int keyLowPosition(int modelCode, int button) { return (nineButtons(modelCode) ? 31 : 5) + button; }
+int keyLowPosition(ButtonLayout layout, int button)
+{
+    return (layout == ButtonLayout::Nine ? 31 : 5) + button;
+}
 
-int keyHighPosition(int modelCode, int button) { return (nineButtons(modelCode) ? 47 : 10) + button; }
+int keyHighPosition(ButtonLayout layout, int button)
+{
+    return (layout == ButtonLayout::Nine ? 47 : 10) + button;
+}
+
+int buttonCount(int modelCode) { return buttonCount(layoutOf(modelCode)); }
+
+int keyLowPosition(int modelCode, int button) { return keyLowPosition(layoutOf(modelCode), button); }
+
+int keyHighPosition(int modelCode, int button) { return keyHighPosition(layoutOf(modelCode), button); }
 
 void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value)
 {

@@ -80,6 +80,15 @@ struct ConfigModel {
     bool differsFromReference() const;
 };
 
+// Where a block keeps the buttons: five buttons with their key words at
+// 6..10 (low byte) and 11..15 (high byte), or nine with them at 32..40 and
+// 48..56. Button n's function code is at position n in both.
+enum class ButtonLayout { Five, Nine };
+
+int buttonCount(ButtonLayout layout);
+int keyLowPosition(ButtonLayout layout, int button);
+int keyHighPosition(ButtonLayout layout, int button);
+
 // Five-button layout below model code 7, nine-button layout from 7 on.
 int buttonCount(int modelCode);
 int keyLowPosition(int modelCode, int button);

@@ -6,6 +6,7 @@
 #include "config/config_model.h"
 #include "config/text_bytes.h"
 #include "config/thresholds.h"
+#include "device/models.h"
 #include "platform/settings_store.h"
 
 namespace cvk {
@@ -73,6 +74,8 @@ CProfileList::iterator findProfile(CProfileList& list, ProfileHandle profile)
     return std::find_if(list.begin(), list.end(),
                         [profile](const CProfileClass& p) { return &p == profile; });
 }
+
+bool usesProfileListF(int modelCode) { return modelInfo(modelCode).family == ReportFamily::Command; }
 
 std::string profileKey(int index) { return fmt::format("Profile{:02d}", index); }
 

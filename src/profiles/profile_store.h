@@ -60,9 +60,9 @@ int profilePosition(const CProfileList& list, ProfileHandle profile);
 // The node of the profile, or list.end(): for changing or erasing it.
 CProfileList::iterator findProfile(CProfileList& list, ProfileHandle profile);
 
-// The F list serves the command family (model codes above 6); the classic
-// list the register family, no device and a receiver alone.
-inline bool usesProfileListF(int modelCode) { return modelCode > 6; }
+// The F list serves the command family; the classic list the register
+// family, no device and a receiver alone.
+bool usesProfileListF(int modelCode);
 
 // "Profile00", "Profile01", ... "Profile100".
 std::string profileKey(int index);
