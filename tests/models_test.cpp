@@ -11,6 +11,7 @@
 
 #include "config/catalogue.h"
 #include "config/descriptions.h"
+#include "device/model_views.h"
 #include "device/models.h"
 #include "test_support.h"
 

@@ -1,5 +1,6 @@
 #include "app/main_controller.h"
 
+#include "device/live_edits.h"
 #include "device/reports.h"
 #include "texts/texts.h"
 

@@ -13,6 +13,8 @@
 #include "config/catalogue.h"
 #include "config/descriptions.h"
 #include "config/pointer_settings.h"
+#include "device/live_edits.h"
+#include "device/model_views.h"
 #include "device/models.h"
 #include "keys/key_names.h"
 #include "keys/key_table.h"

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "config/factory_blocks.h"
 #include "config/thresholds.h"
-#include "device/device_link.h"
-#include "device/reports.h"
 #include "platform/system_settings.h"
 
 namespace cvk {
@@ -20,17 +17,14 @@ constexpr uint8_t kArvelModeSpeed = 8;
 // models are restored; the pointer settings above are only stored.
 constexpr int kOtherModelsLiveEnd = kPosEdgePrecision;
 
-ButtonLayout layoutOf(int modelCode)
+// Stores the leading `count` bytes of the table, each one sent live.
+void copyTable(ConfigModel& model, std::span<const uint8_t> table, int count, std::vector<LiveByte>& live)
 {
-    return modelCode >= kModelDorrinReceiver ? ButtonLayout::Nine : ButtonLayout::Five;
-}
-
-template <size_t N>
-void copyTable(DeviceLink& link, ConfigModel& model, const std::array<uint8_t, N>& table, int count)
-{
-    const int n = std::clamp(count, 0, static_cast<int>(N));
-    for (int i = 0; i < n; ++i)
-        setByte(link, model, i, table[i]);
+    const int n = std::clamp(count, 0, static_cast<int>(table.size()));
+    for (int i = 0; i < n; ++i) {
+        model.block[i] = table[i];
+        live.push_back({i, table[i]});
+    }
 }
 
 }  // namespace
@@ -53,18 +47,6 @@ int keyHighPosition(ButtonLayout layout, int button)
     return (layout == ButtonLayout::Nine ? 47 : 10) + button;
 }
 
-int buttonCount(int modelCode) { return buttonCount(layoutOf(modelCode)); }
-
-int keyLowPosition(int modelCode, int button) { return keyLowPosition(layoutOf(modelCode), button); }
-
-int keyHighPosition(int modelCode, int button) { return keyHighPosition(layoutOf(modelCode), button); }
-
-void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value)
-{
-    model.block[position] = value;
-    legacySetByte(link, static_cast<uint8_t>(position), value);
-}
-
 uint8_t resolutionModeForWidth(int desktopWidth)
 {
     return desktopWidth >= kWideScreenMinWidth ? kModeWideScreen : kModeDefault;
@@ -75,37 +57,33 @@ uint8_t resolutionModeForDesktop(ISystemSettings& system)
     return resolutionModeForWidth(desktopWidth(system.monitors()));
 }
 
-bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& system)
+std::vector<LiveByte> restoreFactoryValues(ConfigModel& model, FactoryKind kind, uint32_t firmwareVersion,
+                                           int desktopWidth)
 {
-    const DeviceState& s = link.state;
-    if (s.deviceCount != 1)
-        return false;
-
-    const uint8_t rememberedSpeed = model.block[kPosCursorSpeed];
+    std::vector<LiveByte> live;
     model.block.fill(0);
 
-    switch (s.modelCode) {
-    case kModelDorrinReceiver:
-    case kModelDorrin:
-    case kModelBrill: copyTable(link, model, kDorrinFactory, static_cast<int>(kDorrinFactory.size())); break;
+    const std::span<const uint8_t> table = factoryTable(kind);
+    switch (kind) {
+    case FactoryKind::Dorrin: copyTable(model, table, static_cast<int>(table.size()), live); break;
     // The wireless models only own what they exchange; the rest stays clear.
-    case kModelCindel: copyTable(link, model, kCindelFactory, model.exchangedLength); break;
-    case kModelArvel2: copyTable(link, model, kArvel2Factory, model.exchangedLength); break;
-    case kModelArvel:
-        copyTable(link, model, kArvelFactory, static_cast<int>(kArvelFactory.size()));
-        if (s.firmwareVersion >= kPointerSettingsFirmware) {
+    case FactoryKind::Cindel:
+    case FactoryKind::Arvel2: copyTable(model, table, model.exchangedLength, live); break;
+    case FactoryKind::Arvel:
+        copyTable(model, table, static_cast<int>(table.size()), live);
+        if (firmwareVersion >= kPointerSettingsFirmware) {
             model.block[kPosResolutionMode] = kModeAvoidEdges;
             model.block[kPosCursorSpeed] = kArvelModeSpeed;
         }
         break;
-    default:
+    case FactoryKind::Other:
+    case FactoryKind::None:
         for (const FactoryByte& b : kOtherModelsFactory) {
+            model.block[b.position] = b.value;
             if (b.position < kOtherModelsLiveEnd)
-                setByte(link, model, b.position, b.value);
-            else
-                model.block[b.position] = b.value;
+                live.push_back({b.position, b.value});
         }
-        if (s.firmwareVersion >= kOtherModelsModeFirmware)
+        if (firmwareVersion >= kOtherModelsModeFirmware)
             for (const FactoryByte& b : kOtherModelsModeFactory)
                 model.block[b.position] = b.value;
         break;
@@ -113,14 +91,9 @@ bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& syst
 
     // Before the pointer-settings firmware the plain resolution modes (0..2)
     // follow the screen width. Only stored: Apply carries it to the device.
-    if (model.block[kPosResolutionMode] < 3 && s.firmwareVersion < kPointerSettingsFirmware)
-        model.block[kPosResolutionMode] = resolutionModeForDesktop(system);
-
-    // The defaults take effect on Apply; until then the device keeps running
-    // at the speed the user had.
-    if (model.block[kPosCursorSpeed] != rememberedSpeed)
-        cursorSpeedCommand(link, rememberedSpeed, false);
-    return true;
+    if (model.block[kPosResolutionMode] < 3 && firmwareVersion < kPointerSettingsFirmware)
+        model.block[kPosResolutionMode] = resolutionModeForWidth(desktopWidth);
+    return live;
 }
 
 }  // namespace cvk

@@ -137,6 +137,37 @@ std::string displayName(int modelCode) { return std::string(modelInfo(modelCode)
 
 bool hasTextAreas(int modelCode) { return modelInfo(modelCode).textAreas; }
 
+ButtonLayout buttonLayout(int modelCode) { return modelInfo(modelCode).layout; }
+
+int buttonCount(int modelCode) { return buttonCount(buttonLayout(modelCode)); }
+
+int keyLowPosition(int modelCode, int button) { return keyLowPosition(buttonLayout(modelCode), button); }
+
+int keyHighPosition(int modelCode, int button) { return keyHighPosition(buttonLayout(modelCode), button); }
+
+Catalogue catalogueFor(int modelCode, bool receiverOpen)
+{
+    return receiverOpen ? Catalogue::Cindel : modelInfo(modelCode).catalogue;
+}
+
+ButtonLayout pictureLayout(int modelCode, bool receiverOpen)
+{
+    return receiverOpen ? Nine : buttonLayout(modelCode);
+}
+
+bool describesNineButtons(int modelCode, bool receiverOpen)
+{
+    return pictureLayout(modelCode, receiverOpen) == Nine;
+}
+
+bool buttonOnPicture(const DeviceState& device, int button)
+{
+    const int last = buttonCount(pictureLayout(device.modelCode, device.receiverPresent()));
+    if (button < 0 || button > last)
+        return false;
+    return (modelInfo(device.modelCode).buttonsOffPicture & (1u << button)) == 0;
+}
+
 ModelSetup modelSetupFor(const DeviceState& device)
 {
     const ModelInfo& m = modelInfo(device.modelCode);

@@ -96,6 +96,22 @@ const ModelInfo& modelInfo(int modelCode);
 std::string displayName(int modelCode);
 bool hasTextAreas(int modelCode);
 
+// The layout the assignments, menus and stored copies use.
+ButtonLayout buttonLayout(int modelCode);
+int buttonCount(int modelCode);
+int keyLowPosition(int modelCode, int button);
+int keyHighPosition(int modelCode, int button);
+
+// The receiver open gives the Cindel catalogue whatever the model.
+Catalogue catalogueFor(int modelCode, bool receiverOpen);
+// The layout the picture and the descriptions show: the receiver open shows
+// nine buttons whatever the model.
+ButtonLayout pictureLayout(int modelCode, bool receiverOpen);
+bool describesNineButtons(int modelCode, bool receiverOpen);
+// Whether the device picture shows the pad (0) or button 1..9: the picture
+// layout without the model's missing buttons.
+bool buttonOnPicture(const DeviceState& device, int button);
+
 // Help document, exchanged length, picture and profile row for what is
 // attached: the model's own set-up when it applies, else the no-device one;
 // an open receiver brings its picture and, unless the model keeps its own,

@@ -7,6 +7,7 @@
 
 #include "app/main_controller.h"
 #include "config/catalogue.h"
+#include "device/live_edits.h"
 #include "device/reports.h"
 #include "texts/texts.h"
 
