@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "config/catalogue.h"
 #include "config/descriptions.h"
 #include "device/model_views.h"
 #include "device/models.h"
+#include "temp_dir.h"
 #include "test_support.h"
 
 namespace cvk {
@@ -56,33 +58,47 @@ TEST(ModelRecords, OneRecordPerCode)
     }
 }
 
-// An assignment writes the key word of a button the picture shows; it must
-// reach the device and must not land on another setting.
-TEST(ModelRecords, KeyWordsOfTheShownButtonsFitTheBlock)
+// Every button the picture shows can be assigned, and its key word reaches
+// the device without landing on another setting.
+void expectShownButtonsFitTheBlock(const DeviceState& s, const std::string& name)
 {
     const std::set<int> fixed{kPosPadFlags,       kPosEdgePrecision,   kPosEndSwitch,
                               kPosResolutionMode, kPosCursorSpeed,     kPosPowerOffHigh,
                               kPosPowerOffLow,    kPosBrillSwitch,     kPosScrollAcceleration,
                               kPosScrollSpeed,    kPosPollingInterval, kPosSignatureLength};
-    for (const ModelInfo& m : knownModels()) {
-        const DeviceState s = singleDevice(m.code);
-        std::vector<int> shown;
-        for (int b = 1; b <= 9; ++b)
-            if (buttonOnPicture(s, b))
-                shown.push_back(b);
-        std::set<int> taken(fixed);
-        taken.insert(shown.begin(), shown.end());
-        for (int b : shown) {
-            for (int position : {keyLowPosition(m.code, b), keyHighPosition(m.code, b)}) {
-                EXPECT_LT(position, m.setup.exchangedLength) << m.code << " button " << b;
-                EXPECT_TRUE(position < kPosSnippetStrokes ||
-                            position >= kPosSnippetStrokes + kSnippetStrokeBytes)
-                    << m.code << " button " << b;
-                EXPECT_TRUE(taken.insert(position).second)
-                    << m.code << " button " << b << " position " << position;
-            }
+    const int code = s.modelCode;
+    const int exchanged = modelSetupFor(s).exchangedLength;
+    std::vector<int> shown;
+    for (int b = 1; b <= 9; ++b)
+        if (buttonOnPicture(s, b))
+            shown.push_back(b);
+    EXPECT_EQ(describesNineButtons(code, s.receiverPresent()), buttonCount(code) == 9) << name;
+    std::set<int> taken(fixed);
+    taken.insert(shown.begin(), shown.end());
+    for (int b : shown) {
+        EXPECT_LE(b, buttonCount(code)) << name;
+        for (int position : {keyLowPosition(code, b), keyHighPosition(code, b)}) {
+            EXPECT_LT(position, exchanged) << name << " button " << b;
+            EXPECT_TRUE(position < kPosSnippetStrokes || position >= kPosSnippetStrokes + kSnippetStrokeBytes)
+                << name << " button " << b;
+            EXPECT_TRUE(taken.insert(position).second) << name << " button " << b << " position " << position;
         }
     }
+}
+
+TEST(ModelRecords, KeyWordsOfTheShownButtonsFitTheBlock)
+{
+    for (const ModelInfo& m : knownModels())
+        expectShownButtonsFitTheBlock(singleDevice(m.code), "model " + std::to_string(m.code));
+
+    // Only the receiver, showing the copy a Cindel stored.
+    test::SimFixture f;
+    f.sim.attach("receiver");
+    deviceScan(f.link);
+    ASSERT_TRUE(f.link.state.receiverPresent());
+    f.link.state.modelCode = kModelReceiverOnly;
+    f.link.state.firmwareVersion = 0x1001;
+    expectShownButtonsFitTheBlock(f.link.state, "receiver alone");
 }
 
 // The signature and snippet menus exist exactly where the stroke tables are
@@ -134,6 +150,27 @@ TEST(ModelRecords, UnknownCodesKeepTheirRules)
         EXPECT_FALSE(hasTextAreas(c.code)) << c.code;
         EXPECT_FALSE(s.wirelessFamily()) << c.code;
     }
+}
+
+// ---------------------------------------------------------------- receiver alone
+
+// The receiver alone shows the copy a Cindel stored over the cable. Its
+// button menus read the key words where that copy keeps them, so they tick
+// what the picture describes.
+TEST(ReceiverAlone, MenusReadTheStoredCopyAtItsLayout)
+{
+    TempDir dir("receiver-copy");
+    const std::string settings = (dir / "settings.ini").string();
+    CliResult r = cli({"--simulate", "cindel:id=0a1b2c3d", "--settings", settings, "apply"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    // Button 4 of the Cindel's factory block holds Ctrl+C, button 7 Ctrl+V.
+    r = cli({"--simulate", "receiver:id=0a1b2c3d", "--settings", settings, "describe 4", "button 4",
+             "describe 7", "button 7"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Copy\tCtrl+C\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Copy\\tCtrl+C #20104 [x] (default)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Paste\tCtrl+V\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Paste\\tCtrl+V #20105 [x] (default)\n")) << r.out;
 }
 
 // ---------------------------------------------------------------- window set-up

@@ -20,8 +20,12 @@ constexpr ModelSetup kDorrinSetup{"dorrin.pdf", 64, kPictureDorrin, true};
 constexpr std::array<ModelInfo, 10> kModels = {{
     {.code = kModelNone},
     // Only the receiver: the block is the copy a Cindel or Brill stored over
-    // the cable.
-    {.code = kModelReceiverOnly, .wireless = true, .setup = kWirelessSetup, .setupWhen = Attached},
+    // the cable, with their nine buttons.
+    {.code = kModelReceiverOnly,
+     .layout = Nine,
+     .wireless = true,
+     .setup = kWirelessSetup,
+     .setupWhen = Attached},
     {.code = kModelArvelOld,
      .factory = FactoryKind::Other,
      .versionText = VersionText::TwoDigits,
@@ -152,7 +156,7 @@ Catalogue catalogueFor(int modelCode, bool receiverOpen)
 
 ButtonLayout pictureLayout(int modelCode, bool receiverOpen)
 {
-    return receiverOpen ? Nine : buttonLayout(modelCode);
+    return buttonLayout(receiverOpen ? kModelReceiverOnly : modelCode);
 }
 
 bool describesNineButtons(int modelCode, bool receiverOpen)

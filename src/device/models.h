@@ -96,7 +96,8 @@ const ModelInfo& modelInfo(int modelCode);
 std::string displayName(int modelCode);
 bool hasTextAreas(int modelCode);
 
-// The layout the assignments, menus and stored copies use.
+// The layout the assignments and menus use: the model's block, or for the
+// receiver alone the stored copy's.
 ButtonLayout buttonLayout(int modelCode);
 int buttonCount(int modelCode);
 int keyLowPosition(int modelCode, int button);
@@ -104,8 +105,8 @@ int keyHighPosition(int modelCode, int button);
 
 // The receiver open gives the Cindel catalogue whatever the model.
 Catalogue catalogueFor(int modelCode, bool receiverOpen);
-// The layout the picture and the descriptions show: the receiver open shows
-// nine buttons whatever the model.
+// The layout the picture and the descriptions show: with the receiver open
+// that of the receiver alone whatever the model.
 ButtonLayout pictureLayout(int modelCode, bool receiverOpen);
 bool describesNineButtons(int modelCode, bool receiverOpen);
 // Whether the device picture shows the pad (0) or button 1..9: the picture
