@@ -152,6 +152,48 @@ TEST(ModelRecords, UnknownCodesKeepTheirRules)
     }
 }
 
+struct PictureCase {
+    const char* name;
+    bool receiver;
+    int deviceCount;
+    int code;
+    std::set<int> shown;  // the pad (0) and buttons
+};
+
+TEST(ModelRecords, ButtonsOnThePicture)
+{
+    const std::set<int> five{0, 1, 2, 3, 4, 5};
+    const std::set<int> nine{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const PictureCase cases[] = {
+        {"Arvel", false, 1, kModelArvel, five},
+        {"Dorrin", false, 1, kModelDorrin, nine},
+        {"Essom", false, 1, kModelEssom, {0, 1, 2, 4, 5}},
+        {"Essom pulled", false, 0, kModelEssom, {0, 1, 2, 4, 5}},
+        {"Essom and receiver", true, 1, kModelEssom, {0, 1, 2, 4, 5, 6, 7, 8, 9}},
+        {"Arvel 2.0", false, 1, kModelArvel2, {0, 1, 3, 4, 5, 6, 7, 9}},
+        // With nothing attached the Arvel 2.0's own picture is not shown.
+        {"Arvel 2.0 pulled", false, 0, kModelArvel2, nine},
+        {"Arvel 2.0 and receiver", true, 1, kModelArvel2, {0, 1, 3, 4, 5, 6, 7, 9}},
+        {"Arvel and receiver", true, 1, kModelArvel, nine},
+        {"receiver alone", true, 0, kModelReceiverOnly, nine},
+        {"nothing", false, 0, kModelNone, five},
+    };
+    for (const PictureCase& c : cases) {
+        test::SimFixture f;
+        if (c.receiver)
+            f.sim.attach("receiver");
+        deviceScan(f.link);
+        DeviceState& s = f.link.state;
+        s.deviceCount = c.deviceCount;
+        s.modelCode = c.code;
+        std::set<int> shown;
+        for (int b = -1; b <= 10; ++b)
+            if (buttonOnPicture(s, b))
+                shown.insert(b);
+        EXPECT_EQ(shown, c.shown) << c.name;
+    }
+}
+
 // ---------------------------------------------------------------- receiver alone
 
 // The receiver alone shows the copy a Cindel stored over the cable. Its

@@ -87,8 +87,8 @@ struct KnobDrop {
 std::optional<KnobDrop> knobDrop(int row, const ConfigModel& model, int x, bool noSpeedTen);
 
 // Whether the picture has the decrease/increase spots: exactly where the
-// cursor-speed row is drawn (firmware 0x31A or newer, one device or the
-// receiver).
+// cursor-speed row is drawn (kPointerSettingsFirmware or newer, one device
+// or the receiver).
 bool hasSensitivitySpots(const PanelDevice& device);
 
 // The speed a decrease/increase spot stores: position 19 one step towards

@@ -10,7 +10,7 @@ namespace {
 
 using enum ReportFamily;
 using enum ButtonLayout;
-using enum SetupWhen;
+using enum Applies;
 
 constexpr uint16_t buttonBit(int n) { return static_cast<uint16_t>(1u << n); }
 
@@ -25,7 +25,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .layout = Nine,
      .wireless = true,
      .setup = kWirelessSetup,
-     .setupWhen = Attached},
+     .setupApplies = Attached},
     {.code = kModelArvelOld,
      .factory = FactoryKind::Other,
      .versionText = VersionText::TwoDigits,
@@ -46,7 +46,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .probe = Probe::MouseCollection,
      .releaseFrom = 1,
      .setup = {"Essom.pdf", 32, kPictureEssom, false},
-     .setupWhen = SingleDevice,
+     .setupApplies = SingleDevice,
      .documentBeforeReceiver = true},
     {.code = kModelDorrinReceiver,
      .name = "Corvane Dorrin",
@@ -57,7 +57,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
      .setup = kDorrinSetup,
-     .setupWhen = SingleDevice},
+     .setupApplies = SingleDevice},
     {.code = kModelDorrin,
      .name = "Corvane Dorrin",
      .family = Command,
@@ -67,7 +67,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
      .setup = kDorrinSetup,
-     .setupWhen = SingleDevice},
+     .setupApplies = SingleDevice},
     {.code = kModelCindel,
      .name = "Corvane Cindel",
      .family = Command,
@@ -79,7 +79,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .factory = FactoryKind::Cindel,
      .probe = Probe::MouseCollection,
      .setup = kWirelessSetup,
-     .setupWhen = Attached},
+     .setupApplies = Attached},
     {.code = kModelBrill,
      .name = "Corvane Brill",
      .family = Command,
@@ -95,10 +95,11 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .family = Command,
      .layout = Nine,
      .buttonsOffPicture = buttonBit(2) | buttonBit(8),
+     .offPictureApplies = Attached,
      .factory = FactoryKind::Arvel2,
      .probe = Probe::MouseCollection,
      .setup = {"Arveld.pdf", 90, kPictureArvel2, true},
-     .setupWhen = Attached},
+     .setupApplies = Attached},
 }};
 static_assert(kModels.front().code == kModelNone, "unknown codes below 2 take the first record");
 
@@ -110,11 +111,11 @@ constexpr ModelInfo kUnknownCommand{.family = Command,
                                     .layout = Nine,
                                     .factory = FactoryKind::Other,
                                     .setup = kDorrinSetup,
-                                    .setupWhen = SingleDevice};
+                                    .setupApplies = SingleDevice};
 
-bool ownSetupApplies(const ModelInfo& m, const DeviceState& s)
+bool holds(Applies when, const DeviceState& s)
 {
-    switch (m.setupWhen) {
+    switch (when) {
     case Always: return true;
     case Attached: return s.attached();
     case SingleDevice: return s.deviceCount == 1;
@@ -169,13 +170,14 @@ bool buttonOnPicture(const DeviceState& device, int button)
     const int last = buttonCount(pictureLayout(device.modelCode, device.receiverPresent()));
     if (button < 0 || button > last)
         return false;
-    return (modelInfo(device.modelCode).buttonsOffPicture & (1u << button)) == 0;
+    const ModelInfo& m = modelInfo(device.modelCode);
+    return (m.buttonsOffPicture & (1u << button)) == 0 || !holds(m.offPictureApplies, device);
 }
 
 ModelSetup modelSetupFor(const DeviceState& device)
 {
     const ModelInfo& m = modelInfo(device.modelCode);
-    const bool own = ownSetupApplies(m, device);
+    const bool own = holds(m.setupApplies, device);
     ModelSetup setup = own ? m.setup : modelInfo(kModelNone).setup;
     if (device.receiverPresent()) {
         const ModelSetup& receiver = modelInfo(kModelReceiverOnly).setup;

@@ -53,8 +53,8 @@ struct ModelSetup {
     bool operator==(const ModelSetup&) const = default;
 };
 
-// When a model's own set-up replaces the no-device one.
-enum class SetupWhen {
+// The states in which a per-model rule holds.
+enum class Applies {
     Always,        // whatever is attached, the code alone decides
     Attached,      // a device is counted (or not yet scanned) or the receiver is open
     SingleDevice,  // exactly one device is counted
@@ -67,19 +67,20 @@ struct ModelInfo {
     ReportFamily family = ReportFamily::Register;
     ButtonLayout layout = ButtonLayout::Five;  // where its block keeps the buttons
     uint16_t buttonsOffPicture = 0;            // bit n: the picture has no button n
-    bool padEdgeFunctions = true;              // the pad's caption names edge scroll and browsing
-    bool textAreas = false;                    // signature and snippet stroke tables beside the block
-    bool wireless = false;                     // counts to the wireless family (status, picture)
-    bool pairsWithReceiver = false;            // takes the receiver's id while on the cable
-    int receiverFor = kModelNone;              // a receiver-model: the cable model it stands for
-    Catalogue catalogue = Catalogue::Arvel;    // with the receiver closed
+    Applies offPictureApplies = Applies::Always;
+    bool padEdgeFunctions = true;            // the pad's caption names edge scroll and browsing
+    bool textAreas = false;                  // signature and snippet stroke tables beside the block
+    bool wireless = false;                   // counts to the wireless family (status, picture)
+    bool pairsWithReceiver = false;          // takes the receiver's id while on the cable
+    int receiverFor = kModelNone;            // a receiver-model: the cable model it stands for
+    Catalogue catalogue = Catalogue::Arvel;  // with the receiver closed
     FactoryKind factory = FactoryKind::None;
     VersionText versionText = VersionText::Dotted;
     Probe probe = Probe::None;
     uint32_t releaseFrom = 0;  // release numbers that count, both ends included
     uint32_t releaseTo = 0xFFFF;
     ModelSetup setup{"Arveld.pdf", 32, kPictureNoDevice, true};
-    SetupWhen setupWhen = SetupWhen::Always;
+    Applies setupApplies = Applies::Always;  // else the no-device set-up
     // Its help document and exchanged length stay with the receiver open
     // (the picture still becomes the receiver's).
     bool documentBeforeReceiver = false;
@@ -110,7 +111,7 @@ Catalogue catalogueFor(int modelCode, bool receiverOpen);
 ButtonLayout pictureLayout(int modelCode, bool receiverOpen);
 bool describesNineButtons(int modelCode, bool receiverOpen);
 // Whether the device picture shows the pad (0) or button 1..9: the picture
-// layout without the model's missing buttons.
+// layout without the buttons the model's picture lacks (where that applies).
 bool buttonOnPicture(const DeviceState& device, int button);
 
 // Help document, exchanged length, picture and profile row for what is
