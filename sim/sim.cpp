@@ -18,17 +18,36 @@ namespace cvk::sim {
 
 namespace {
 
+// The simulated devices keep their own facts, apart from the program's model
+// table, so that a wrong row there shows up in the tests instead of being
+// copied into the device.
 struct ModelInfo {
     const char* name;
     uint16_t productId;
     uint16_t firmware;
+    FactoryKind memory;  // what the device holds when it leaves the factory
 };
 
 constexpr ModelInfo kModels[] = {
-    {"receiver", 1, 0x1205}, {"arvel-old", 4, 0x0250},       {"arvel", 5, 0x031C},
-    {"essom", 6, 0x031C},    {"dorrin-receiver", 7, 0x1205}, {"dorrin", 8, 0x1205},
-    {"cindel", 9, 0x1205},   {"brill", 10, 0x1205},          {"arvel2", 11, 0x1205},
+    {"receiver", 1, 0x1205, FactoryKind::None},
+    {"arvel-old", 4, 0x0250, FactoryKind::Other},
+    {"arvel", 5, 0x031C, FactoryKind::Arvel},
+    {"essom", 6, 0x031C, FactoryKind::Other},
+    {"dorrin-receiver", 7, 0x1205, FactoryKind::Dorrin},
+    {"dorrin", 8, 0x1205, FactoryKind::Dorrin},
+    {"cindel", 9, 0x1205, FactoryKind::Cindel},
+    {"brill", 10, 0x1205, FactoryKind::Dorrin},
+    {"arvel2", 11, 0x1205, FactoryKind::Arvel2},
 };
+
+// Product ids the simulator does not know get the other models' memory.
+FactoryKind deliveredMemory(uint16_t productId)
+{
+    for (const ModelInfo& m : kModels)
+        if (m.productId == productId)
+            return m.memory;
+    return productId <= 1 ? FactoryKind::None : FactoryKind::Other;
+}
 
 const ModelInfo* modelByName(const std::string& name)
 {
@@ -364,7 +383,7 @@ void SimDevice::spendLatency()
 
 SimDevice::SimDevice(SimBus& bus, SimDeviceConfig config) : bus_(bus), config_(std::move(config))
 {
-    block_ = factoryBlock(config_.productId, config_.firmware);
+    block_ = factoryBlock(deliveredMemory(config_.productId), config_.firmware);
 }
 
 std::vector<HidInterfaceInfo> SimDevice::collections() const

@@ -13,6 +13,8 @@
 #include "config/catalogue.h"
 #include "config/factory_blocks.h"
 #include "device/device_state.h"
+#include "device/model_views.h"
+#include "device/models.h"
 #include "texts/text_table.h"
 #include "texts/texts.h"
 
@@ -24,13 +26,11 @@ using Block = std::array<uint8_t, kBlockSize>;
 
 MenuContext context(int model, uint32_t fw, int button, const Block& block = {}, bool ctrl = false)
 {
-    MenuContext c;
-    c.modelCode = model;
+    MenuContext c = menuContext(model, model == kModelReceiverOnly);
     c.firmwareVersion = fw;
     c.button = button;
     c.block = block;
     c.ctrlHeld = ctrl;
-    c.receiverOpen = model == kModelReceiverOnly;
     return c;
 }
 

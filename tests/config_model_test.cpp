@@ -12,6 +12,8 @@
 #include "config/config_model.h"
 #include "config/factory_blocks.h"
 #include "device/device_link.h"
+#include "device/live_edits.h"
+#include "device/models.h"
 #include "platform/system_settings.h"
 #include "test_support.h"
 

@@ -12,6 +12,8 @@
 #include "config/catalogue.h"
 #include "config/descriptions.h"
 #include "device/device_state.h"
+#include "device/model_views.h"
+#include "device/models.h"
 #include "texts/text_table.h"
 
 namespace cvk {
@@ -37,9 +39,7 @@ struct FakeKeyText {
 
 DescribeContext buttonContext(int model, int n, uint8_t code, uint16_t keyWord = 0, bool receiver = false)
 {
-    DescribeContext c;
-    c.modelCode = model;
-    c.receiverOpen = receiver;
+    DescribeContext c = describeContext(model, receiver);
     const bool nine = describesNineButtons(model, receiver);
     c.block[n] = code;
     c.block[(nine ? 31 : 5) + n] = static_cast<uint8_t>(keyWord & 0xFF);
@@ -153,9 +153,7 @@ TEST(DescriptionKeyWord, ReadAtTheLayoutOfTheCatalogue)
         {"no device", kModelNone, false, false},
     };
     for (const LayoutCase& c : cases) {
-        DescribeContext ctx;
-        ctx.modelCode = c.model;
-        ctx.receiverOpen = c.receiver;
+        DescribeContext ctx = describeContext(c.model, c.receiver);
         ctx.block[2] = kFnKeyboard;
         // Different words at the two layouts of button 2.
         ctx.block[7] = 0x07;
@@ -214,8 +212,7 @@ class DescriptionPad : public ::testing::TestWithParam<PadCase> {};
 TEST_P(DescriptionPad, LinesFromThePadByte)
 {
     const PadCase& c = GetParam();
-    DescribeContext ctx;
-    ctx.modelCode = c.model;
+    DescribeContext ctx = describeContext(c.model, false);
     ctx.block[kPosPadFlags] = c.pad;
     ctx.fadeLevel = c.fade;
     const Description d = describe(ctx, 0, c.form, nullptr);
@@ -322,8 +319,7 @@ TEST(HintTable, EveryRowNamesAMenuCommand)
     // Each hinted command is an item or submenu title of some menu.
     std::vector<std::vector<MenuItem>> menus;
     for (int model : {kModelDorrin, kModelCindel, kModelArvel}) {
-        MenuContext c;
-        c.modelCode = model;
+        MenuContext c = menuContext(model, false);
         c.firmwareVersion = 0x400;
         c.ctrlHeld = true;
         for (int n : {0, 1}) {

@@ -22,6 +22,8 @@
 #include "config/config_model.h"
 #include "config/pointer_settings.h"
 #include "device/device_link.h"
+#include "device/live_edits.h"
+#include "device/model_views.h"
 #include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
 #include "cli_run.h"

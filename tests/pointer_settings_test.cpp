@@ -10,6 +10,8 @@
 #include "config/config_model.h"
 #include "config/pointer_settings.h"
 #include "device/device_link.h"
+#include "device/live_edits.h"
+#include "device/model_views.h"
 #include "test_support.h"
 
 namespace cvk {

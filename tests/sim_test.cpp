@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/factory_blocks.h"
+#include "device/models.h"
 #include "platform/vendor.h"
 #include "sim/sim.h"
 

@@ -4,6 +4,8 @@
 
 #include "app/main_controller.h"
 #include "config/catalogue.h"
+#include "device/live_edits.h"
+#include "device/models.h"
 #include "keys/strokes.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"

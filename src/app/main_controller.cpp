@@ -4,6 +4,10 @@
 #include <fmt/format.h>
 
 #include "config/pointer_settings.h"
+#include "config/thresholds.h"
+#include "device/live_edits.h"
+#include "device/model_views.h"
+#include "device/models.h"
 #include "device/reports.h"
 #include "keys/strokes.h"
 #include "profiles/device_copy.h"
@@ -30,8 +34,6 @@ constexpr int kEditControls[] = {kCtlPointerSettingFirst,     kCtlPointerSetting
                                  kCtlHelp,                    kCtlRestoreDefaults};
 constexpr int kProfileControls[] = {kCtlProfileLabel, kCtlProfileSelector, kCtlNewProfile, kCtlRenameProfile,
                                     kCtlDeleteProfile};
-
-bool hasTextAreas(int model) { return model == kModelCindel || model == kModelBrill; }
 
 }  // namespace
 
@@ -126,44 +128,18 @@ void CMainController::setTrayTip(const std::string& text)
 
 void CMainController::modelSetup()
 {
-    const DeviceState& s = link_.state;
-    const int effective = s.deviceCount == 1 ? s.modelCode : 0;
-    config_.exchangedLength = 32;
-    const bool essom = effective == kModelEssom;
-    view_.showControl(kCtlProfileBox, !essom);
+    const ModelSetup setup = modelSetupFor(link_.state);
+    config_.exchangedLength = setup.exchangedLength;
+    view_.showControl(kCtlProfileBox, setup.profileRow);
     for (int id : kProfileControls)
-        view_.showControl(id, !essom);
-
-    if (essom) {
-        window_.helpDocument = "Essom.pdf";
-    } else if (s.wirelessFamily() || s.modelCode == kModelBrill) {
-        window_.helpDocument = "cindel.pdf";
-        config_.exchangedLength = 90;
-    } else if (s.isArvel2()) {
-        window_.helpDocument = "Arveld.pdf";
-        config_.exchangedLength = 90;
-    } else if (effective > kModelEssom) {
-        window_.helpDocument = "dorrin.pdf";
-        config_.exchangedLength = 64;
-    } else {
-        window_.helpDocument = "Arveld.pdf";
-    }
-
-    if (s.wirelessFamily() || s.modelCode == kModelBrill)
-        window_.pictureId = 1011;
-    else if (s.isArvel2())
-        window_.pictureId = 10009;
-    else if (s.modelCode == kModelArvel)
-        window_.pictureId = 138;
-    else if (effective > kModelEssom)
-        window_.pictureId = 182;
-    else if (effective == kModelEssom)
-        window_.pictureId = 164;
-    else
-        window_.pictureId = 163;
+        view_.showControl(id, setup.profileRow);
+    window_.helpDocument = std::string(setup.helpDocument);
+    window_.pictureId = setup.pictureId;
 
     loadProfiles();
-    if (matchProfile() && effective <= kModelEssom && writeRefusal() == WriteRefusal::None)
+    // A resolution mode the desktop width changed (register family only)
+    // goes to the device at once.
+    if (matchProfile() && writeRefusal() == WriteRefusal::None && !link_.state.commandFamily())
         view_.postCommand(kCmdApply);
     view_.repaint();
 }
@@ -220,7 +196,7 @@ void CMainController::enableControls()
     for (int id : kEditControls)
         enableControl(id, usable && (id != kCtlApply || writable));
     enableControl(kCtlOk, writable);
-    window_.wirelessPicture = !s.noDevice() && (s.wirelessFamily() || s.isBrill());
+    window_.wirelessPicture = !s.noDevice() && modelSetupFor(s).pictureId == kPictureWireless;
     enableControl(kCtlSettingsSwitch, usable);
     view_.showControl(kCtlSettingsSwitch, false);
 }
@@ -398,10 +374,10 @@ void CMainController::refuseWrite(WriteRefusal why)
 void CMainController::cancel()
 {
     const DeviceState& s = link_.state;
-    if (s.modelCode <= kModelEssom && s.firmwareVersion < 0x300) {
+    if (!s.commandFamily() && s.firmwareVersion < kSingleReportFirmwareBelow) {
         legacySetByte(link_, 0xFF, 0xFE);
     } else if (s.deviceCount == 1 && config_.block[kPosCursorSpeed] != config_.reference[kPosCursorSpeed] &&
-               (s.commandFamily() || s.firmwareVersion >= 0x31A)) {
+               (s.commandFamily() || s.firmwareVersion >= kPointerSettingsFirmware)) {
         cursorSpeedCommand(link_, config_.reference[kPosCursorSpeed]);
     }
     closeWindow();
@@ -471,7 +447,7 @@ void CMainController::selectionChanged()
             config_.signatureText = profile->signatureText;
             std::copy_n(profile->signature.begin(), 256, config_.strokeUsages.begin());
             std::copy_n(profile->signature.begin() + 256, 256, config_.strokeModifiers.begin());
-        } else if (s.firmwareVersion >= 0x31A) {
+        } else if (s.firmwareVersion >= kPointerSettingsFirmware) {
             cursorSpeedCommand(link_, config_.block[kPosCursorSpeed] & 0x0F);
         }
     } else {
@@ -545,20 +521,17 @@ bool CMainController::matchProfile()
     const DeviceState& s = link_.state;
     if (const int line = profiles_.lineMatching(config_, hasTextAreas(s.modelCode)); line >= 0)
         selectLine(line);
-    if (s.deviceCount == 1 && s.firmwareVersion < 0x31A && s.modelCode <= kModelEssom &&
+    // Before the pointer settings the plain resolution modes follow the
+    // desktop width.
+    if (s.deviceCount == 1 && s.firmwareVersion < kPointerSettingsFirmware && !s.commandFamily() &&
         config_.block[kPosResolutionMode] < 3) {
-        const int width = desktopWidthPx();
-        const uint8_t mode = config_.block[kPosResolutionMode];
-        if (mode != 1 && width < 1280) {
-            setByte(link_, config_, kPosResolutionMode, 1);
-            return true;
-        }
-        if (mode != 2 && width >= 1280) {
-            setByte(link_, config_, kPosResolutionMode, 2);
+        const uint8_t wanted = resolutionModeForWidth(desktopWidthPx());
+        if (config_.block[kPosResolutionMode] != wanted) {
+            setByte(link_, config_, kPosResolutionMode, wanted);
             return true;
         }
     }
-    if (s.modelCode > kModelDorrin) {
+    if (hasSnippetBytes(s.modelCode)) {
         for (const SnippetPreset& preset : kSnippetPresets) {
             if (std::equal(preset.strokes.begin(), preset.strokes.end(), config_.block.begin() + kPosSnippetStrokes)) {
                 config_.snippetText.fill(0);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/main_controller.h"
+#include "device/models.h"
 
 namespace cvk {
 
@@ -32,7 +33,7 @@ bool CMainController::unsavedChanges() const
     const int wantedLines = s.wirelessFamily() ? 1 : (config_.block[kPosEdgePrecision] == 16 ? 1 : 3);
     if (window_.wheelLines != wantedLines)
         return true;
-    if ((s.modelCode == kModelCindel || s.modelCode == kModelBrill) && config_.textPending)
+    if (hasTextAreas(s.modelCode) && config_.textPending)
         return true;
     if (config_.differsFromReference())
         return true;
@@ -49,7 +50,7 @@ void CMainController::updateFadeAndButtons()
     const DeviceState& s = link_.state;
     int& fade = window_.fadeLevel;
     const int linkValue = wireless_.linkValue();
-    if (s.modelCode == kModelDorrinReceiver && linkValue > 10 && linkValue < 100 && window_.transferMark < 0) {
+    if (needsWakeUp(s.modelCode) && linkValue > 10 && linkValue < 100 && window_.transferMark < 0) {
         fade = 110 - linkValue;
     } else if (fade < 100 && window_.transferMark < 0) {
         fade = std::min(100, fade + 10);

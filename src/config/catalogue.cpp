@@ -4,7 +4,7 @@
 
 #include "config/config_model.h"
 #include "config/descriptions.h"
-#include "device/device_state.h"
+#include "config/thresholds.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 
@@ -133,7 +133,7 @@ std::vector<MenuItem> padMenu(const MenuContext& c, Catalogue cat)
             menu.push_back(precisionSubmenu(c, cat));
             menu.push_back(endSwitchSubmenu(c, cat));
         }
-        if (c.ctrlHeld && fw > 0x306 && fw < 0x31A)
+        if (c.ctrlHeld && fw > 0x306 && fw < kPointerSettingsFirmware)
             menu.push_back(resolutionSubmenu(c, fw > 0x307));
         break;
     case Catalogue::Essom:
@@ -143,7 +143,8 @@ std::vector<MenuItem> padMenu(const MenuContext& c, Catalogue cat)
         break;
     }
 
-    const bool avoidEdges = c.ctrlHeld && (dorrinOrCindel || (cat == Catalogue::Arvel && fw >= 0x31A));
+    const bool avoidEdges =
+        c.ctrlHeld && (dorrinOrCindel || (cat == Catalogue::Arvel && fw >= kPointerSettingsFirmware));
     if (avoidEdges) {
         menu.push_back(separatorItem());
         MenuItem m = textItem(kTxtAvoidEdges, kCmdAvoidEdgesToggle);
@@ -244,8 +245,8 @@ void appendKeyPart(std::vector<MenuItem>& menu, const MenuContext& c, Catalogue 
 {
     const int n = c.button;
     const uint8_t code = c.block[n];
-    const uint16_t keyWord = static_cast<uint16_t>(c.block[keyHighPosition(c.modelCode, n)] << 8 |
-                                                   c.block[keyLowPosition(c.modelCode, n)]);
+    const uint16_t keyWord = static_cast<uint16_t>(c.block[keyHighPosition(c.layout, n)] << 8 |
+                                                   c.block[keyLowPosition(c.layout, n)]);
 
     MenuItem keyboard = submenuItem(kTxtKeyboard, kCmdKeyboard);
     keyboard.ticked = code == kFnKeyboard;
@@ -449,17 +450,6 @@ int snippetRowForStrokes(std::span<const uint8_t, kSnippetStrokeBytes> strokes)
     return it == kSnippetPresets.end() ? -1 : static_cast<int>(it - kSnippetPresets.begin());
 }
 
-Catalogue catalogueFor(int modelCode, bool receiverOpen)
-{
-    if (modelCode == kModelCindel || receiverOpen || modelCode == kModelBrill)
-        return Catalogue::Cindel;
-    if (modelCode == kModelDorrinReceiver || modelCode == kModelDorrin)
-        return Catalogue::Dorrin;
-    if (modelCode == kModelEssom)
-        return Catalogue::Essom;
-    return Catalogue::Arvel;
-}
-
 const char* catalogueName(Catalogue c)
 {
     switch (c) {
@@ -471,42 +461,11 @@ const char* catalogueName(Catalogue c)
     return "Arvel";
 }
 
-MenuContext menuContext(const DeviceState& device, const ConfigModel& model, int button, bool ctrlHeld)
-{
-    MenuContext c;
-    c.modelCode = device.modelCode;
-    c.firmwareVersion = device.firmwareVersion;
-    c.receiverOpen = device.receiverPresent();
-    c.block = model.block;
-    c.button = button;
-    c.ctrlHeld = ctrlHeld;
-    return c;
-}
-
-bool buttonOnPicture(const DeviceState& device, int button)
-{
-    const int last = describesNineButtons(device.modelCode, device.receiverPresent()) ? 9 : 5;
-    if (button < 0 || button > last)
-        return false;
-    if (button == 3 && device.modelCode == kModelEssom)
-        return false;
-    return !((button == 2 || button == 8) && device.isArvel2());
-}
-
-std::optional<MenuContext> menuFor(const DeviceState& device, const ConfigModel& model, int button,
-                                   bool ctrlHeld)
-{
-    if (!device.singleDevice() || !buttonOnPicture(device, button))
-        return std::nullopt;
-    return menuContext(device, model, button, ctrlHeld);
-}
-
 std::vector<MenuItem> buildMenu(const MenuContext& context)
 {
-    const Catalogue cat = catalogueFor(context.modelCode, context.receiverOpen);
     if (context.button < 0 || context.button > 9)
         return {};
-    return context.button == 0 ? padMenu(context, cat) : buttonMenu(context, cat);
+    return context.button == 0 ? padMenu(context, context.catalogue) : buttonMenu(context, context.catalogue);
 }
 
 const MenuItem* findMenuItem(const std::vector<MenuItem>& menu, int command)

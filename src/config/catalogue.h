@@ -15,8 +15,6 @@
 
 namespace cvk {
 
-struct DeviceState;
-
 // Command numbers of the function menus.
 enum MenuCommand : int {
     kCmdMultimediaFirst = 20000,  // + multimedia row
@@ -178,11 +176,10 @@ int snippetRowForStrokes(std::span<const uint8_t, kSnippetStrokeBytes> strokes);
 
 // ------------------------------------------------------------ menus
 
+// The function sets the models offer; device/models.h says which model
+// uses which (anything behind the wireless receiver uses the Cindel one).
 enum class Catalogue { Cindel, Dorrin, Essom, Arvel };
 
-// Cindel, Brill and anything behind the wireless receiver share one
-// catalogue; the Arvel catalogue also serves the Arvel 2.0.
-Catalogue catalogueFor(int modelCode, bool receiverOpen);
 const char* catalogueName(Catalogue c);
 
 struct MenuItem {
@@ -199,30 +196,19 @@ struct MenuItem {
     bool isSubmenu() const { return !submenu.empty(); }
 };
 
+// device/model_views.h fills one in from what is attached.
 struct MenuContext {
     int modelCode = 0;
     uint32_t firmwareVersion = 0x1001;
-    // The wireless receiver is open: the Cindel catalogue whatever the model.
     bool receiverOpen = false;
+    // What the menus are built from (the defaults are those of no device).
+    Catalogue catalogue = Catalogue::Arvel;
+    ButtonLayout layout = ButtonLayout::Five;  // where the block keeps the key words
     std::array<uint8_t, kBlockSize> block{};
     int button = 0;  // 0 = the pad, 1..9 a button
     // Ctrl was held when the click that opened the menu was released.
     bool ctrlHeld = false;
 };
-
-MenuContext menuContext(const DeviceState& device, const ConfigModel& model, int button, bool ctrlHeld);
-
-// Whether the device picture shows the pad (0) or button 1..9: nine buttons
-// where the nine-button descriptions apply (the receiver included), else
-// five; the Essom lacks the third, the Arvel 2.0 the second and eighth.
-bool buttonOnPicture(const DeviceState& device, int button);
-
-// The menu a click on `button` opens, or nullopt when it opens nothing:
-// menus need a device count below 100 and either exactly one device or the
-// open receiver (whose stored copy is edited with the Cindel catalogue), and
-// a button the picture shows. The window and the cli both ask here.
-std::optional<MenuContext> menuFor(const DeviceState& device, const ConfigModel& model, int button,
-                                   bool ctrlHeld);
 
 // The menu of the pad (button 0) or of button 1..9 for the context's
 // catalogue, with ticks, grays, default flags and firmware conditions.

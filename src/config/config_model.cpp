@@ -2,21 +2,13 @@
 
 #include <algorithm>
 
-#include "config/factory_blocks.h"
-#include "device/device_link.h"
-#include "device/reports.h"
+#include "config/thresholds.h"
 #include "platform/system_settings.h"
 
 namespace cvk {
 
 namespace {
 
-// Below this firmware the resolution mode follows the desktop width; from it
-// on the device keeps the mode it was given.
-constexpr uint32_t kModeByWidthBelowFirmware = 0x31A;
-// From this firmware on model 5 gets "Help me avoid Edges" and speed 8.
-constexpr uint32_t kArvelModeFirmware = 0x31A;
-constexpr int kWideScreenMinWidth = 1280;
 constexpr uint8_t kModeDefault = 1;
 constexpr uint8_t kModeWideScreen = 2;
 constexpr uint8_t kModeAvoidEdges = 4;
@@ -25,14 +17,14 @@ constexpr uint8_t kArvelModeSpeed = 8;
 // models are restored; the pointer settings above are only stored.
 constexpr int kOtherModelsLiveEnd = kPosEdgePrecision;
 
-bool nineButtons(int modelCode) { return modelCode >= kModelDorrinReceiver; }
-
-template <size_t N>
-void copyTable(DeviceLink& link, ConfigModel& model, const std::array<uint8_t, N>& table, int count)
+// Stores the leading `count` bytes of the table, each one sent live.
+void copyTable(ConfigModel& model, std::span<const uint8_t> table, int count, std::vector<LiveByte>& live)
 {
-    const int n = std::clamp(count, 0, static_cast<int>(N));
-    for (int i = 0; i < n; ++i)
-        setByte(link, model, i, table[i]);
+    const int n = std::clamp(count, 0, static_cast<int>(table.size()));
+    for (int i = 0; i < n; ++i) {
+        model.block[i] = table[i];
+        live.push_back({i, table[i]});
+    }
 }
 
 }  // namespace
@@ -43,69 +35,65 @@ bool ConfigModel::differsFromReference() const
     return !std::equal(block.begin(), block.begin() + n, reference.begin());
 }
 
-int buttonCount(int modelCode) { return nineButtons(modelCode) ? 9 : 5; }
+int buttonCount(ButtonLayout layout) { return layout == ButtonLayout::Nine ? 9 : 5; }
 
-int keyLowPosition(int modelCode, int button) { return (nineButtons(modelCode) ? 31 : 5) + button; }
-
-int keyHighPosition(int modelCode, int button) { return (nineButtons(modelCode) ? 47 : 10) + button; }
-
-void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value)
+int keyLowPosition(ButtonLayout layout, int button)
 {
-    model.block[position] = value;
-    legacySetByte(link, static_cast<uint8_t>(position), value);
+    return (layout == ButtonLayout::Nine ? 31 : 5) + button;
+}
+
+int keyHighPosition(ButtonLayout layout, int button)
+{
+    return (layout == ButtonLayout::Nine ? 47 : 10) + button;
+}
+
+uint8_t resolutionModeForWidth(int desktopWidth)
+{
+    return desktopWidth >= kWideScreenMinWidth ? kModeWideScreen : kModeDefault;
 }
 
 uint8_t resolutionModeForDesktop(ISystemSettings& system)
 {
-    return desktopWidth(system.monitors()) >= kWideScreenMinWidth ? kModeWideScreen : kModeDefault;
+    return resolutionModeForWidth(desktopWidth(system.monitors()));
 }
 
-bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& system)
+std::vector<LiveByte> restoreFactoryValues(ConfigModel& model, FactoryKind kind, uint32_t firmwareVersion,
+                                           int desktopWidth)
 {
-    const DeviceState& s = link.state;
-    if (s.deviceCount != 1)
-        return false;
-
-    const uint8_t rememberedSpeed = model.block[kPosCursorSpeed];
+    std::vector<LiveByte> live;
     model.block.fill(0);
 
-    switch (s.modelCode) {
-    case kModelDorrinReceiver:
-    case kModelDorrin:
-    case kModelBrill: copyTable(link, model, kDorrinFactory, static_cast<int>(kDorrinFactory.size())); break;
+    const std::span<const uint8_t> table = factoryTable(kind);
+    switch (kind) {
+    case FactoryKind::Dorrin: copyTable(model, table, static_cast<int>(table.size()), live); break;
     // The wireless models only own what they exchange; the rest stays clear.
-    case kModelCindel: copyTable(link, model, kCindelFactory, model.exchangedLength); break;
-    case kModelArvel2: copyTable(link, model, kArvel2Factory, model.exchangedLength); break;
-    case kModelArvel:
-        copyTable(link, model, kArvelFactory, static_cast<int>(kArvelFactory.size()));
-        if (s.firmwareVersion >= kArvelModeFirmware) {
+    case FactoryKind::Cindel:
+    case FactoryKind::Arvel2: copyTable(model, table, model.exchangedLength, live); break;
+    case FactoryKind::Arvel:
+        copyTable(model, table, static_cast<int>(table.size()), live);
+        if (firmwareVersion >= kPointerSettingsFirmware) {
             model.block[kPosResolutionMode] = kModeAvoidEdges;
             model.block[kPosCursorSpeed] = kArvelModeSpeed;
         }
         break;
-    default:
+    case FactoryKind::Other:
+    case FactoryKind::None:
         for (const FactoryByte& b : kOtherModelsFactory) {
+            model.block[b.position] = b.value;
             if (b.position < kOtherModelsLiveEnd)
-                setByte(link, model, b.position, b.value);
-            else
-                model.block[b.position] = b.value;
+                live.push_back({b.position, b.value});
         }
-        if (s.firmwareVersion >= kOtherModelsModeFirmware)
+        if (firmwareVersion >= kOtherModelsModeFirmware)
             for (const FactoryByte& b : kOtherModelsModeFactory)
                 model.block[b.position] = b.value;
         break;
     }
 
-    // Before 0x31A the plain resolution modes (0..2) follow the screen width.
-    // Only stored: Apply carries it to the device.
-    if (model.block[kPosResolutionMode] < 3 && s.firmwareVersion < kModeByWidthBelowFirmware)
-        model.block[kPosResolutionMode] = resolutionModeForDesktop(system);
-
-    // The defaults take effect on Apply; until then the device keeps running
-    // at the speed the user had.
-    if (model.block[kPosCursorSpeed] != rememberedSpeed)
-        cursorSpeedCommand(link, rememberedSpeed, false);
-    return true;
+    // Before the pointer-settings firmware the plain resolution modes (0..2)
+    // follow the screen width. Only stored: Apply carries it to the device.
+    if (model.block[kPosResolutionMode] < 3 && firmwareVersion < kPointerSettingsFirmware)
+        model.block[kPosResolutionMode] = resolutionModeForWidth(desktopWidth);
+    return live;
 }
 
 }  // namespace cvk

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
+
+#include "config/factory_blocks.h"
 
 namespace cvk {
 
-struct DeviceLink;
 class ISystemSettings;
 
 // Byte values of a button position.
@@ -80,21 +82,34 @@ struct ConfigModel {
     bool differsFromReference() const;
 };
 
-// Five-button layout below model code 7, nine-button layout from 7 on.
-int buttonCount(int modelCode);
-int keyLowPosition(int modelCode, int button);
-int keyHighPosition(int modelCode, int button);
+// Where a block keeps the buttons: five buttons with their key words at
+// 6..10 (low byte) and 11..15 (high byte), or nine with them at 32..40 and
+// 48..56. Button n's function code is at position n in both.
+enum class ButtonLayout { Five, Nine };
 
-// The one operation that changes a block byte during editing: stores it and
-// hands it to the legacy single-byte sender (which only older firmware uses).
-void setByte(DeviceLink& link, ConfigModel& model, int position, uint8_t value);
+int buttonCount(ButtonLayout layout);
+int keyLowPosition(ButtonLayout layout, int button);
+int keyHighPosition(ButtonLayout layout, int button);
 
-// The resolution mode the desktop calls for: 2 (Wide Screen Mode) when the
-// monitors together are 1280 pixels wide or more, else 1 (Default Mode).
+// The resolution mode a desktop this wide calls for: 2 (Wide Screen Mode)
+// from kWideScreenMinWidth on, else 1 (Default Mode).
+uint8_t resolutionModeForWidth(int desktopWidth);
+// The same for the monitors the system reports.
 uint8_t resolutionModeForDesktop(ISystemSettings& system);
 
-// Restore Defaults: the model's factory values into the working block.
-// Returns false (and changes nothing) unless exactly one device is connected.
-bool restoreDefaults(DeviceLink& link, ConfigModel& model, ISystemSettings& system);
+// A block byte that goes to the device at once through the single-byte
+// write (which only firmware below 0x300 takes).
+struct LiveByte {
+    int position;
+    uint8_t value;
+    bool operator==(const LiveByte&) const = default;
+};
+
+// Restore Defaults on the working block: the factory values of `kind`,
+// firmware conditions and the desktop's resolution mode. Returns the bytes
+// the single-byte write sends, in order; the rest is only stored and Apply
+// carries it. None (no block of its own) gets the other models' bytes too.
+std::vector<LiveByte> restoreFactoryValues(ConfigModel& model, FactoryKind kind, uint32_t firmwareVersion,
+                                           int desktopWidth);
 
 }  // namespace cvk

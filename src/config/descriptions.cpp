@@ -3,7 +3,6 @@
 #include "texts/utf.h"
 
 #include "config/catalogue.h"
-#include "device/device_state.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 
@@ -14,11 +13,6 @@ namespace {
 // Id 212 and 224 stand for two texts each; the descriptions use these.
 constexpr const char* kClickLockText = "Click Lock";
 constexpr const char* kSignatureText = "Signature";
-
-
-// Models whose own picture shows the tip heading instead of the
-// "connect the cable" note.
-bool wirelessTipModel(int modelCode) { return modelCode == kModelCindel || modelCode == kModelBrill; }
 
 std::string enhanceText(DescriptionForm form, int captionId, int hoverId)
 {
@@ -32,7 +26,7 @@ Description describePad(const DescribeContext& c, DescriptionForm form)
     if (form == DescriptionForm::Caption) {
         if (pad & kPadClickBit)
             d.text += text(kTxtClickSelect) + "\r";
-        if (c.modelCode != kModelEssom) {
+        if (c.padEdgeFunctions) {
             if (pad & kPadBrowseBit)
                 d.text += text(kTxtBrowseBackForward) + "\r";
             if (pad & kPadEdgeScrollBit)
@@ -59,12 +53,9 @@ Description describePad(const DescribeContext& c, DescriptionForm form)
 
 Description describeButton(const DescribeContext& c, int n, DescriptionForm form, const KeyTextFn& keyText)
 {
-    const bool nine = describesNineButtons(c.modelCode, c.receiverOpen);
-    // The position helpers choose the layout by model code; the pretend
-    // codes 5 and 7 stand for the five- and nine-button layouts.
-    const int layoutModel = nine ? kModelDorrinReceiver : kModelArvel;
-    const uint16_t keyWord = static_cast<uint16_t>(c.block[keyHighPosition(layoutModel, n)] << 8 |
-                                                   c.block[keyLowPosition(layoutModel, n)]);
+    const bool nine = c.layout == ButtonLayout::Nine;
+    const uint16_t keyWord = static_cast<uint16_t>(c.block[keyHighPosition(c.layout, n)] << 8 |
+                                                   c.block[keyLowPosition(c.layout, n)]);
     Description d;
     switch (c.block[n]) {
     case kFnDisabled:
@@ -112,23 +103,6 @@ Rgb padDisabledCaptionColour(int fadeLevel)
     return Rgb{static_cast<uint8_t>((254 * fadeLevel / 100) & 0xFF), 0, 0};
 }
 
-bool describesNineButtons(int modelCode, bool receiverOpen)
-{
-    return modelCode > kModelEssom || modelCode == kModelBrill ||
-           catalogueFor(modelCode, receiverOpen) == Catalogue::Cindel;
-}
-
-DescribeContext describeContext(const DeviceState& device, const ConfigModel& model, int fadeLevel)
-{
-    DescribeContext c;
-    c.modelCode = device.modelCode;
-    c.receiverOpen = device.receiverPresent();
-    c.block = model.block;
-    c.snippetText = std::u16string(untilNul(model.snippetText.data(), model.snippetText.size()));
-    c.fadeLevel = fadeLevel;
-    return c;
-}
-
 Description describe(const DescribeContext& context, int n, DescriptionForm form, const KeyTextFn& keyText)
 {
     if (n == 0)
@@ -138,14 +112,14 @@ Description describe(const DescribeContext& context, int n, DescriptionForm form
     return describeButton(context, n, form, keyText);
 }
 
-std::optional<std::string> textTooltip(uint8_t code, int modelCode, std::u16string_view snippetText,
+std::optional<std::string> textTooltip(uint8_t code, TipModel model, std::u16string_view snippetText,
                                        std::u16string_view signatureText)
 {
     if (code != kFnTextSnippet && code != kFnSignature)
         return std::nullopt;
-    if (signatureText.empty() && modelCode != kModelNone)
+    if (signatureText.empty() && model.connected)
         return std::nullopt;
-    const bool heading = wirelessTipModel(modelCode);
+    const bool heading = model.heading;
     if (code == kFnTextSnippet) {
         const std::string body = utf8FromUtf16(snippetText);
         if (heading)

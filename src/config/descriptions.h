@@ -17,8 +17,6 @@
 
 namespace cvk {
 
-struct DeviceState;
-
 struct Rgb {
     uint8_t red = 0;
     uint8_t green = 0;
@@ -36,16 +34,20 @@ Rgb padDisabledCaptionColour(int fadeLevel);
 // The key text of a shortcut key word under the active keyboard layout.
 using KeyTextFn = std::function<std::string(uint16_t keyWord)>;
 
+// device/model_views.h fills one in from what is attached.
 struct DescribeContext {
     int modelCode = 0;
-    // The wireless receiver is open (the Cindel catalogue serves it).
     bool receiverOpen = false;
+    // The layout the picture shows; with nine buttons the key words are at
+    // 32..40/48..56 and button 3 is the pad switch. The defaults are those
+    // of no device.
+    ButtonLayout layout = ButtonLayout::Five;
+    // The pad's caption names edge scroll and browsing (the Essom has neither).
+    bool padEdgeFunctions = true;
     std::array<uint8_t, kBlockSize> block{};
     std::u16string snippetText;  // up to the first NUL unit
     int fadeLevel = 100;         // 0..100, for the pad's caption colour
 };
-
-DescribeContext describeContext(const DeviceState& device, const ConfigModel& model, int fadeLevel);
 
 struct Description {
     std::string text;  // empty: nothing to show
@@ -58,15 +60,16 @@ enum class DescriptionForm { Caption, Hover };
 // Button n (1..9) or the pad (n = 0).
 Description describe(const DescribeContext& context, int n, DescriptionForm form, const KeyTextFn& keyText);
 
-// Nine-button models keep the key words at 32..40/48..56 and have the pad
-// switch on button 3; the descriptions count the Cindel catalogue (and so
-// the receiver) and the Brill among them whatever the model code.
-bool describesNineButtons(int modelCode, bool receiverOpen);
+// Whose tip it is.
+struct TipModel {
+    bool connected = false;  // a model is there (or its stored copy)
+    bool heading = false;    // its own picture shows the tip heading instead of the "connect" note
+};
 
 // The HTML tip over a button holding a text snippet (247) or the signature
 // (248). None for other codes, and none while the signature text is empty
-// with a model connected (model code not 0).
-std::optional<std::string> textTooltip(uint8_t code, int modelCode, std::u16string_view snippetText,
+// with a model connected.
+std::optional<std::string> textTooltip(uint8_t code, TipModel model, std::u16string_view snippetText,
                                        std::u16string_view signatureText);
 
 // Menu-item hints.

@@ -4,8 +4,20 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace cvk {
+
+// Which factory contents a model has; the device model table names one per
+// model code.
+enum class FactoryKind {
+    None,    // no block of its own (no device, the receiver)
+    Dorrin,  // kDorrinFactory
+    Arvel,   // kArvelFactory
+    Cindel,  // kCindelFactory
+    Arvel2,  // kArvel2Factory
+    Other,   // kOtherModelsFactory on a cleared block
+};
 
 // Dorrin (model codes 7 and 8) and Brill (10); 64 bytes.
 inline constexpr std::array<uint8_t, 64> kDorrinFactory = {
@@ -67,9 +79,11 @@ inline constexpr std::array<FactoryByte, 8> kOtherModelsFactory = {{
 inline constexpr uint32_t kOtherModelsModeFirmware = 0x31C;
 inline constexpr std::array<FactoryByte, 2> kOtherModelsModeFactory = {{{18, 4}, {19, 8}}};
 
-// The initial device memory of a model as 256 block positions: its table,
-// or for the other models the rule above. Product 1 (the wireless receiver)
-// and codes 0 or below have no block: all zero.
-std::array<uint8_t, 256> factoryBlock(int modelCode, uint32_t firmwareVersion);
+// The leading bytes the kind copies from a table; empty for Other and None.
+std::span<const uint8_t> factoryTable(FactoryKind kind);
+
+// The initial device memory of the kind as 256 block positions: its table,
+// the other models' rule above, or all zero for None.
+std::array<uint8_t, 256> factoryBlock(FactoryKind kind, uint32_t firmwareVersion);
 
 }  // namespace cvk

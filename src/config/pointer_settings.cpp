@@ -5,9 +5,6 @@
 #include <cmath>
 
 #include "config/config_model.h"
-#include "device/device_link.h"
-#include "device/device_state.h"
-#include "device/reports.h"
 
 namespace cvk {
 
@@ -26,12 +23,6 @@ constexpr int kLowScaleCap = 119;
 constexpr int kLowKnobFactor = 8;
 
 bool validRow(int row) { return row >= 0 && row < kSliderRows; }
-
-// The rows beyond cursor speed belong to the models with the richer menu.
-bool hasScrollRows(const DeviceState& s)
-{
-    return s.modelCode == kModelCindel || s.receiverPresent() || s.modelCode == kModelBrill;
-}
 
 // Any drop this far off the track already stores an end value; limiting x
 // first keeps the track arithmetic inside int.
@@ -61,13 +52,13 @@ SliderLabels sliderLabels(int row, const ConfigModel& model)
     }
 }
 
-bool rowVisible(int row, const DeviceState& state, bool settingsViewOpen)
+bool rowVisible(int row, const PanelDevice& device, bool settingsViewOpen)
 {
-    if (!validRow(row) || state.firmwareVersion < kPointerSettingsFirmware || !state.singleDevice())
+    if (!validRow(row) || device.firmwareVersion < kPointerSettingsFirmware || !device.singleDevice)
         return false;
     if (row == kRowCursorSpeed)
         return true;
-    return settingsViewOpen && hasScrollRows(state);
+    return settingsViewOpen && device.scrollRows;
 }
 
 int knobX(int row, const ConfigModel& model)
@@ -108,45 +99,40 @@ int dropValue(int row, const ConfigModel& model, int x)
     return clampByte(d);
 }
 
-void dropKnob(DeviceLink& link, ConfigModel& model, int row, int x)
+std::optional<KnobDrop> knobDrop(int row, const ConfigModel& model, int x, bool noSpeedTen)
 {
     if (!validRow(row))
-        return;
+        return std::nullopt;
     int value = dropValue(row, model, x);
-    if (row != kRowCursorSpeed) {
-        setByte(link, model, sliderRow(row).position, static_cast<uint8_t>(value));
-        return;
-    }
+    if (row != kRowCursorSpeed)
+        return KnobDrop{sliderRow(row).position, static_cast<uint8_t>(value), false};
     if (value == model.block[kPosCursorSpeed])
-        return;
-    // The command family has no speed 10; the block keeps what was sent.
-    if (link.state.commandFamily() && value == 10)
+        return std::nullopt;
+    // The block keeps what was sent.
+    if (noSpeedTen && value == 10)
         value = 11;
-    cursorSpeedCommand(link, value);
-    setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(value));
+    return KnobDrop{kPosCursorSpeed, static_cast<uint8_t>(value), true};
 }
 
-bool hasSensitivitySpots(const DeviceState& state)
+bool hasSensitivitySpots(const PanelDevice& device)
 {
     // The spots belong to the cursor-speed row and share its hit area.
-    return rowVisible(kRowCursorSpeed, state, false);
+    return rowVisible(kRowCursorSpeed, device, false);
 }
 
-bool sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase)
+std::optional<uint8_t> spotSpeed(const ConfigModel& model, bool increase)
 {
-    if (!hasSensitivitySpots(link.state))
-        return false;
     const uint8_t speed = model.block[kPosCursorSpeed];
     if (increase && speed < kCursorSpeedMax)
-        setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(speed + 1));
-    else if (!increase && speed > kCursorSpeedMin)
-        setByte(link, model, kPosCursorSpeed, static_cast<uint8_t>(speed - 1));
-    return true;
+        return static_cast<uint8_t>(speed + 1);
+    if (!increase && speed > kCursorSpeedMin)
+        return static_cast<uint8_t>(speed - 1);
+    return std::nullopt;
 }
 
-void toggleBrillSwitch(DeviceLink& link, ConfigModel& model)
+uint8_t toggledBrillSwitch(const ConfigModel& model)
 {
-    setByte(link, model, kPosBrillSwitch, model.block[kPosBrillSwitch] == 0 ? 0xFF : 0x00);
+    return model.block[kPosBrillSwitch] == 0 ? 0xFF : 0x00;
 }
 
 }  // namespace cvk

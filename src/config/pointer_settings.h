@@ -2,7 +2,8 @@
 // The pointer-settings panel below the device picture: four slider rows
 // (cursor speed, scroll acceleration, scroll speed, polling interval), the
 // two sensitivity spots and the Brill pad switch. Everything here is the
-// arithmetic and the block changes; the window draws and hit-tests.
+// arithmetic and the values; device/live_edits.h stores and sends them, the
+// window draws and hit-tests.
 //
 // Scroll-speed scales (row 2, block position 61), chosen by position 16:
 //   16 ("Enhanced"): the byte itself, 0..255 with 128 at the centre, both
@@ -14,12 +15,13 @@
 //                    at most 119), the knob shows the byte × 8.
 
 #include <cstdint>
+#include <optional>
+
+#include "config/thresholds.h"
 
 namespace cvk {
 
 struct ConfigModel;
-struct DeviceLink;
-struct DeviceState;
 
 inline constexpr int kSliderRows = 4;
 inline constexpr int kRowCursorSpeed = 0;
@@ -35,8 +37,15 @@ inline constexpr int kSpeedTrackWidth = 130;                  // row 0: six step
 
 inline constexpr int kCursorSpeedMin = 5;
 inline constexpr int kCursorSpeedMax = 11;
-// Oldest firmware that has the panel at all.
-inline constexpr uint32_t kPointerSettingsFirmware = 0x31A;
+
+// What the panel needs to know about what is attached.
+struct PanelDevice {
+    uint32_t firmwareVersion = 0;
+    // One device, or the receiver (see DeviceState::singleDevice).
+    bool singleDevice = false;
+    // The model has the rows beyond cursor speed.
+    bool scrollRows = false;
+};
 
 struct SliderRowInfo {
     int position;       // block position the row stores
@@ -57,7 +66,7 @@ SliderLabels sliderLabels(int row, const ConfigModel& model);
 
 // Whether the row is drawn. settingsViewOpen is the state of the settings
 // view check button (control 3); it only matters for rows 1..3.
-bool rowVisible(int row, const DeviceState& state, bool settingsViewOpen);
+bool rowVisible(int row, const PanelDevice& device, bool settingsViewOpen);
 
 // Client x of the knob centre for the stored value.
 int knobX(int row, const ConfigModel& model);
@@ -66,23 +75,28 @@ int knobX(int row, const ConfigModel& model);
 // 5..11 before the command family's 10 → 11). Changes nothing.
 int dropValue(int row, const ConfigModel& model, int x);
 
-// The knob of `row` was released at client x. Rows 1..3 store the byte at
-// position 59 + row and send nothing (Apply carries it). Row 0 sends the
-// live cursor-speed command and stores the speed, but only when the speed
-// differs from position 19. The caller repaints and ends its drag.
-void dropKnob(DeviceLink& link, ConfigModel& model, int row, int x);
+// What releasing the knob of `row` at client x stores: rows 1..3 the byte
+// at position 59 + row, row 0 the cursor speed (10 sent as 11 where the
+// device cannot take it) together with the live speed command, but only
+// when the speed differs from position 19. Nothing for rows outside 0..3.
+struct KnobDrop {
+    int position;
+    uint8_t value;
+    bool speedCommand;  // the value also goes out as the live cursor speed
+};
+std::optional<KnobDrop> knobDrop(int row, const ConfigModel& model, int x, bool noSpeedTen);
 
 // Whether the picture has the decrease/increase spots: exactly where the
-// cursor-speed row is drawn (firmware 0x31A or newer, one device or the
-// receiver).
-bool hasSensitivitySpots(const DeviceState& state);
+// cursor-speed row is drawn (kPointerSettingsFirmware or newer, one device
+// or the receiver).
+bool hasSensitivitySpots(const PanelDevice& device);
 
-// The decrease/increase spots on the picture: position 19 one step towards
-// 5 or 11; nothing is sent until Apply. Without the spots nothing changes
-// and the result is false.
-bool sensitivitySpot(DeviceLink& link, ConfigModel& model, bool increase);
+// The speed a decrease/increase spot stores: position 19 one step towards
+// 5 or 11; none when it is already there.
+std::optional<uint8_t> spotSpeed(const ConfigModel& model, bool increase);
 
-// The Brill pad switch at position 59: 0 becomes 255, anything else 0.
-void toggleBrillSwitch(DeviceLink& link, ConfigModel& model);
+// The Brill pad switch at position 59 after a click: 0 becomes 255,
+// anything else 0.
+uint8_t toggledBrillSwitch(const ConfigModel& model);
 
 }  // namespace cvk

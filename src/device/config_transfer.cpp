@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/thresholds.h"
+#include "device/models.h"
 #include "device/reports.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -16,8 +18,6 @@ constexpr int kFirstBlockAddress = 32;
 constexpr int kWakePauseMs = 100;
 
 int wakeFrame(int k) { return ((k / 4) + 1) % 5; }
-
-bool hasTextAreas(int model) { return model == kModelCindel || model == kModelBrill; }
 
 // Indexed string 4 carries the firmware text as UTF-16; only a text of
 // exactly ten UTF-16 units is taken, so a surrogate pair counts twice, as the
@@ -80,7 +80,7 @@ CConfigTransfer::LoopEnd CConfigTransfer::fetchWakeLoop(CHidChannel& channel)
         const PumpResult pumped = view_.pump();
         if (pumped.commandOrDeviceChange)
             return LoopEnd::Interrupted;
-        if (pumped.hidden || link_.state.modelCode != kModelDorrinReceiver) {
+        if (pumped.hidden || !needsWakeUp(link_.state.modelCode)) {
             link_.view.postCommand(kCmdRefresh);
             return LoopEnd::Interrupted;
         }
@@ -159,7 +159,7 @@ ReadOutcome CConfigTransfer::readCommandFamily(ConfigModel& model)
     CHidChannel channel = link_.channel(static_cast<uint16_t>(s.modelCode));
     try {
         if (channel.isOpen()) {
-            if (s.modelCode == kModelDorrinReceiver) {
+            if (needsWakeUp(s.modelCode)) {
                 const LoopEnd end = fetchWakeLoop(channel);
                 if (end == LoopEnd::Interrupted) {
                     endInterruptedFlow(channel);
@@ -256,7 +256,7 @@ std::optional<bool> CConfigTransfer::writeCommandFamily(ConfigModel& model, int 
                 }
             }
             verified = true;
-            if (s.modelCode == kModelDorrinReceiver) {
+            if (needsWakeUp(s.modelCode)) {
                 const LoopEnd end = storeWakeLoop(channel);
                 if (end == LoopEnd::Interrupted) {
                     model.textPending = model.textPending || textWasPending;
@@ -343,7 +343,7 @@ WriteOutcome CConfigTransfer::write(ConfigModel& model, int hiddenNumber)
 {
     const DeviceState& s = link_.state;
     WriteOutcome out;
-    if (s.firmwareVersion < 0x300) {
+    if (s.firmwareVersion < kSingleReportFirmwareBelow) {
         // These devices take one report and give nothing back to verify.
         out.result = legacySetByte(link_, 0xFF, 0xFF) ? WriteResult::SentUnconfirmed : WriteResult::Failed;
         return out;

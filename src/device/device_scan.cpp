@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <fmt/format.h>
+#include <vector>
 
+#include "device/models.h"
+#include "texts/text_ids.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -14,21 +17,12 @@ constexpr uint32_t kTooNewVersion = 0x400;  // low 12 bits of the release number
 
 std::string hardwareVersionText(int modelCode, uint32_t version)
 {
-    return "Corvane " + text(7) + versionSuffix(modelCode, version);
+    return "Corvane " + text(kTxtHardwareVersion) + versionSuffix(modelCode, version);
 }
 
-bool isCandidate(const HidInterfaceInfo& e)
+bool releaseCounts(const ModelInfo& m, const HidInterfaceInfo& e)
 {
-    switch (e.productId) {
-    case kModelArvel: return e.releaseNumber >= 0x300;
-    case kModelEssom: return e.releaseNumber >= 1;
-    case kModelDorrinReceiver:
-    case kModelDorrin:
-    case kModelCindel:
-    case kModelBrill:
-    case kModelArvel2: return true;
-    default: return false;
-    }
+    return e.releaseNumber >= m.releaseFrom && e.releaseNumber <= m.releaseTo;
 }
 
 void identify(DeviceLink& link, const HidInterfaceInfo& e)
@@ -41,9 +35,12 @@ void identify(DeviceLink& link, const HidInterfaceInfo& e)
     s.devicePath = e.path;
 }
 
-bool pairsWithReceiver(int model)
+bool pairsWithReceiver(int model) { return modelInfo(model).pairsWithReceiver; }
+
+// `receiver` is the receiver-model that stands for the cable model `cable`.
+bool receiverOf(int receiver, int cable)
 {
-    return model == kModelDorrin || model == kModelCindel || model == kModelBrill;
+    return cable != kModelNone && modelInfo(receiver).receiverFor == cable;
 }
 
 }  // namespace
@@ -108,13 +105,14 @@ bool deviceProbe(DeviceLink& link, const HidInterfaceInfo& e)
         return false;
     }
 
-    if (e.productId == kModelArvelOld && e.releaseNumber > 0x204 && e.releaseNumber < 0x2FF) {
+    const ModelInfo& model = modelInfo(e.productId);
+    if (model.probe == Probe::LegacyFeature && releaseCounts(model, e)) {
         identify(link, e);
         s.featureHandle = probe;
         return true;
     }
 
-    if (!isCandidate(e))
+    if (model.probe != Probe::MouseCollection || !releaseCounts(model, e))
         return false;
     // A device shows several top-level collections; its too-new mark is
     // taken on the one collection that would otherwise be counted, so one
@@ -130,11 +128,11 @@ bool deviceProbe(DeviceLink& link, const HidInterfaceInfo& e)
         return false;
 
     bool pairLater = false;
-    if (s.deviceCount == 1 && s.modelCode == kModelDorrinReceiver && e.productId == kModelDorrin) {
+    if (s.deviceCount == 1 && receiverOf(s.modelCode, e.productId)) {
         // The Dorrin on the cable replaces its receiver counted before.
         s.deviceCount = 0;
         pairLater = true;
-    } else if (s.deviceCount == 1 && s.modelCode == kModelDorrin && e.productId == kModelDorrinReceiver) {
+    } else if (s.deviceCount == 1 && receiverOf(e.productId, s.modelCode)) {
         pairing(link);
         return false;
     }
@@ -176,11 +174,14 @@ void pairing(DeviceLink& link)
         receiver.closeAll();
     }
 
-    CHidChannel target = link.channel(kModelDorrin);
-    if (!target.isOpen())
-        target.open(kVendorId, kModelCindel);
-    if (!target.isOpen())
-        target.open(kVendorId, kModelBrill);
+    // The first pairing model present, in table order, takes the id.
+    std::vector<uint16_t> candidates;
+    for (const ModelInfo& m : knownModels())
+        if (m.pairsWithReceiver)
+            candidates.push_back(static_cast<uint16_t>(m.code));
+    CHidChannel target = link.channel(candidates.front());
+    for (size_t i = 1; i < candidates.size() && !target.isOpen(); ++i)
+        target.open(kVendorId, candidates[i]);
     if (haveId && target.isOpen()) {
         try {
             Report8 request{0x84, 0x70, id[0], id[1], id[2], id[3], 0x00, 0x00};

@@ -2,24 +2,20 @@
 
 #include <fmt/format.h>
 
+#include "device/models.h"
+
 namespace cvk {
 
-std::string displayName(int modelCode)
+bool DeviceState::wirelessFamily() const
 {
-    switch (modelCode) {
-    case kModelEssom: return "Corvane Essom";
-    case kModelDorrinReceiver:
-    case kModelDorrin: return "Corvane Dorrin";
-    case kModelCindel: return "Corvane Cindel";
-    case kModelBrill: return "Corvane Brill";
-    case kModelArvel2: return "Corvane Arvel 2.0";
-    default: return "Corvane Arvel";
-    }
+    return attached() && (modelInfo(modelCode).wireless || receiverPresent());
 }
+
+bool DeviceState::commandFamily() const { return modelInfo(modelCode).family == ReportFamily::Command; }
 
 std::string versionSuffix(int modelCode, uint32_t version)
 {
-    if (modelCode == kModelArvelOld)
+    if (modelInfo(modelCode).versionText == VersionText::TwoDigits)
         return fmt::format(":{}.{:02}\r\n", version >> 8, version & 0xFF);
     return fmt::format(":{}.{}.{:02}", version >> 12, (version >> 8) & 0xF, version & 0xFF);
 }

@@ -52,19 +52,17 @@ struct DeviceState {
 
     bool noDevice() const { return deviceCount == 0; }
     bool singleDevice() const { return deviceCount < 100 && (deviceCount == 1 || receiverPresent()); }
+    // A device is counted (or the first scan is still to come) or the
+    // receiver is open.
+    bool attached() const { return deviceCount != 0 || receiverPresent(); }
     bool isBrill() const { return modelCode == kModelBrill; }
-    bool isArvel2() const { return (deviceCount != 0 || receiverPresent()) && modelCode == kModelArvel2; }
-    bool wirelessFamily() const
-    {
-        return (deviceCount != 0 || receiverPresent()) &&
-               (modelCode == kModelCindel || modelCode == -kModelCindel || receiverPresent());
-    }
-    // Model codes above 6 speak command reports; 6 and below feature reports.
-    bool commandFamily() const { return modelCode > kModelEssom; }
+    bool isArvel2() const { return attached() && modelCode == kModelArvel2; }
+    // The model or the open receiver counts to the wireless family.
+    bool wirelessFamily() const;
+    // The model speaks command reports, not feature reports.
+    bool commandFamily() const;
 };
 
-// "Corvane Dorrin" etc.; any unknown code gets the Arvel name.
-std::string displayName(int modelCode);
 // The firmware version as the hardware version text shows it: ":2.50\r\n"
 // for the old Arvel, ":1.2.05" for everything else.
 std::string versionSuffix(int modelCode, uint32_t version);

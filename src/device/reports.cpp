@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "config/thresholds.h"
+
 namespace cvk {
 
 namespace {
@@ -21,7 +23,7 @@ bool setFeature3(const HidDevicePtr& handle, uint8_t b0, uint8_t b1, uint8_t b2)
 void sendPreamble(DeviceLink& link)
 {
     const DeviceState& s = link.state;
-    if (s.firmwareVersion < 0x30B || s.modelCode > kModelEssom)
+    if (s.firmwareVersion < 0x30B || s.commandFamily())
         return;
     static constexpr std::array<std::array<uint8_t, 3>, 3> kPreamble{{
         {0x01, 0x00, 0x00},
@@ -36,7 +38,7 @@ void sendPreamble(DeviceLink& link)
 
 bool legacySetByte(DeviceLink& link, uint8_t position, uint8_t value)
 {
-    if (link.state.firmwareVersion >= 0x300)
+    if (link.state.firmwareVersion >= kSingleReportFirmwareBelow)
         return false;
     if (setFeature3(link.state.featureHandle, 0x00, position, value))
         return true;
@@ -46,7 +48,7 @@ bool legacySetByte(DeviceLink& link, uint8_t position, uint8_t value)
 
 void passThroughCommand(DeviceLink& link, int command)
 {
-    if (command < 1000 || command > 1003 || link.state.modelCode >= kModelDorrinReceiver)
+    if (command < 1000 || command > 1003 || link.state.commandFamily())
         return;
     if (!setFeature3(link.state.mouseHandle, 0x01, 0xFF, static_cast<uint8_t>(command - 1000)))
         beepOnce(link);

@@ -1,5 +1,7 @@
 #include "device/wireless_status.h"
 
+#include "device/models.h"
+
 namespace cvk {
 
 namespace {
@@ -27,7 +29,7 @@ bool CWirelessStatus::poll()
     const DeviceState& s = link_.state;
     if (s.receiverPresent())
         return pollReceiver();
-    if (s.deviceCount != 1 || s.busy || s.modelCode != kModelDorrinReceiver)
+    if (s.deviceCount != 1 || s.busy || !needsWakeUp(s.modelCode))
         return false;
     return pollDorrinReceiver();
 }
@@ -67,7 +69,7 @@ bool CWirelessStatus::pollReceiver()
 bool CWirelessStatus::pollDorrinReceiver()
 {
     bool changed = false;
-    CHidChannel channel = link_.channel(kModelDorrinReceiver);
+    CHidChannel channel = link_.channel(static_cast<uint16_t>(link_.state.modelCode));
     if (channel.isOpen()) {
         try {
             channel.sendWithRetry(Report8{0x85});

@@ -5,6 +5,8 @@
 
 #include "config/config_model.h"
 #include "config/text_bytes.h"
+#include "config/thresholds.h"
+#include "device/models.h"
 #include "platform/settings_store.h"
 
 namespace cvk {
@@ -18,11 +20,8 @@ constexpr uint8_t kResolutionFallback = 4;
 constexpr uint8_t kSpeedLow = 5;
 constexpr uint8_t kSpeedHigh = 11;
 constexpr uint8_t kSpeedFallback = 8;
-// Older firmware: modes 0..2 follow the desktop (1 default, 2 wide screen).
+// Older firmware: modes 0..2 follow the desktop.
 constexpr uint8_t kResolutionByDesktopMax = 2;
-constexpr int kWideDesktopWidth = 1280;
-constexpr uint8_t kModeDefault = 1;
-constexpr uint8_t kModeWideScreen = 2;
 
 const char* nameEntry(bool listF) { return listF ? kProfileNameF : kProfileName; }
 const char* dataEntry(bool listF) { return listF ? kProfileDataF : kProfileData; }
@@ -33,13 +32,13 @@ void repairClassicPointerBytes(std::array<uint8_t, kProfileConfigSize>& config, 
 {
     uint8_t& resolution = config[kPosResolutionMode];
     uint8_t& speed = config[kPosCursorSpeed];
-    if (firmwareVersion >= kProfileRangeCheckFirmware) {
+    if (firmwareVersion >= kPointerSettingsFirmware) {
         if (resolution < kResolutionLow || resolution > kResolutionHigh)
             resolution = kResolutionFallback;
         if (speed < kSpeedLow || speed > kSpeedHigh)
             speed = kSpeedFallback;
     } else if (resolution <= kResolutionByDesktopMax) {
-        resolution = desktopWidth >= kWideDesktopWidth ? kModeWideScreen : kModeDefault;
+        resolution = resolutionModeForWidth(desktopWidth);
     }
 }
 
@@ -75,6 +74,8 @@ CProfileList::iterator findProfile(CProfileList& list, ProfileHandle profile)
     return std::find_if(list.begin(), list.end(),
                         [profile](const CProfileClass& p) { return &p == profile; });
 }
+
+bool usesProfileListF(int modelCode) { return modelInfo(modelCode).family == ReportFamily::Command; }
 
 std::string profileKey(int index) { return fmt::format("Profile{:02d}", index); }
 

@@ -31,10 +31,6 @@ inline constexpr const char* kProfileSignatureText = "SignatureText";
 // A stored count above this is damage, not a list: loading stops here.
 inline constexpr int kMaxStoredProfiles = 10000;
 
-// From this firmware on the classic pointer bytes are range-checked; below
-// it the resolution mode follows the desktop width.
-inline constexpr uint32_t kProfileRangeCheckFirmware = 0x31A;
-
 class CProfileClass {
 public:
     std::array<uint8_t, kProfileConfigSize> configuration{};
@@ -64,9 +60,9 @@ int profilePosition(const CProfileList& list, ProfileHandle profile);
 // The node of the profile, or list.end(): for changing or erasing it.
 CProfileList::iterator findProfile(CProfileList& list, ProfileHandle profile);
 
-// The F list serves the command family (model codes above 6); the classic
-// list the register family, no device and a receiver alone.
-inline bool usesProfileListF(int modelCode) { return modelCode > 6; }
+// The F list serves the command family; the classic list the register
+// family, no device and a receiver alone.
+bool usesProfileListF(int modelCode);
 
 // "Profile00", "Profile01", ... "Profile100".
 std::string profileKey(int index);
@@ -80,7 +76,9 @@ void copyWorkingInto(CProfileClass& profile, const ConfigModel& working);
 // value was found; the name and the signatures do not decide it.
 // defaultConfig is the working configuration of the moment: a stored block
 // shorter than 128 bytes keeps its tail. The classic list's pointer bytes
-// are repaired by firmware version and desktop width.
+// are repaired by firmware version and desktop width: from
+// kPointerSettingsFirmware on they are range-checked, below it the
+// resolution mode follows the desktop width.
 bool loadProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int index,
                  const std::array<uint8_t, kProfileConfigSize>& defaultConfig, uint32_t firmwareVersion,
                  int desktopWidth);

@@ -26,6 +26,8 @@
 
 #include "app/corvane_app.h"
 #include "config/descriptions.h"
+#include "device/model_views.h"
+#include "device/models.h"
 #include "keys/key_names.h"
 #include "platform/hotplug.h"
 #include "platform/keyboard_layout.h"
