@@ -339,7 +339,7 @@ WriteResult CMainController::okCommand()
 
 void CMainController::commonEnd()
 {
-    const int lines = link_.state.wirelessFamily() ? 1 : (config_.block[kPosEdgePrecision] == 16 ? 1 : 3);
+    const int lines = wantedWheelLines();
     system_.setWheelScrollLines(lines);
     window_.wheelLines = lines;
     config_.reference = config_.block;

@@ -176,6 +176,8 @@ private:
     // byte had to change on the device (the caller then applies).
     bool matchProfile();
     int desktopWidthPx();
+    // The wheel scroll lines a write sets for the block and the device.
+    int wantedWheelLines() const;
 
     DeviceLink link_;
     ConfigModel config_;

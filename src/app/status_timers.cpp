@@ -23,15 +23,19 @@ void CMainController::pollDeviceChange()
     }
 }
 
+int CMainController::wantedWheelLines() const
+{
+    // The wireless family always gets one line; the others one with the
+    // enhanced edge precision, else three.
+    return link_.state.wirelessFamily() ? 1 : (config_.block[kPosEdgePrecision] == 16 ? 1 : 3);
+}
+
 bool CMainController::unsavedChanges() const
 {
     const DeviceState& s = link_.state;
     if (s.deviceCount != 1)
         return false;
-    // The same rule as the write sequence: the wireless family always gets
-    // one wheel line, so a written block never looks unsaved.
-    const int wantedLines = s.wirelessFamily() ? 1 : (config_.block[kPosEdgePrecision] == 16 ? 1 : 3);
-    if (window_.wheelLines != wantedLines)
+    if (window_.wheelLines != wantedWheelLines())
         return true;
     if (hasTextAreas(s.modelCode) && config_.textPending)
         return true;

@@ -55,8 +55,6 @@ struct DeviceState {
     // A device is counted (or the first scan is still to come) or the
     // receiver is open.
     bool attached() const { return deviceCount != 0 || receiverPresent(); }
-    bool isBrill() const { return modelCode == kModelBrill; }
-    bool isArvel2() const { return attached() && modelCode == kModelArvel2; }
     // The model or the open receiver counts to the wireless family.
     bool wirelessFamily() const;
     // The model speaks command reports, not feature reports.
