@@ -19,7 +19,7 @@ void BM_ChannelSearch(benchmark::State& state)
     const int interfaces = static_cast<int>(state.range(0));
     for (int i = 2; i < interfaces; ++i)
         bus.addForeignInterface(cvk::HidInterfaceInfo{"foreign:" + std::to_string(i), 0x046D,
-                                                       static_cast<uint16_t>(i), 0x100, 1, 6});
+                                                      static_cast<uint16_t>(i), 0x100, 1, 6});
     for (auto _ : state) {
         cvk::CHidChannel channel(bus, clock, cvk::kVendorId, cvk::kModelDorrin);
         benchmark::DoNotOptimize(channel.isOpen());

@@ -30,7 +30,7 @@ void BM_DorrinReceiverStatusPoll(benchmark::State& state)
     // search walks.
     for (int i = 0; i < 20; ++i)
         bus.addForeignInterface(cvk::HidInterfaceInfo{"foreign:" + std::to_string(i), 0x046D,
-                                                       static_cast<uint16_t>(i), 0x100, 1, 6});
+                                                      static_cast<uint16_t>(i), 0x100, 1, 6});
     cvk::sim::SimDevice& device = bus.attach("dorrin-receiver");
     cvk::bench::QuietView view;
     cvk::MemorySettingsStore store;

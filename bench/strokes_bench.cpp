@@ -15,7 +15,8 @@ namespace {
 // characters and a few that no key types.
 std::u16string swedishSignature()
 {
-    const std::u16string line = u"Med v\u00e4nliga h\u00e4lsningar, \u00c5sa \u00d6berg <asa@exempel.se> \u20ac\r\n";
+    const std::u16string line =
+        u"Med v\u00e4nliga h\u00e4lsningar, \u00c5sa \u00d6berg <asa@exempel.se> \u20ac\r\n";
     std::u16string text;
     while (text.size() < 254)
         text += line;

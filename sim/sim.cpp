@@ -497,8 +497,8 @@ bool SimDevice::handleSetFeature(const HidInterfaceInfo& col, const uint8_t* dat
         return false;
     spendLatency();
     bool ok = false;
-    if (!silent() && registerFamily() && col.usagePage == kMousePage &&
-        col.usage == kMouseUsage && len >= 3) {
+    if (!silent() && registerFamily() && col.usagePage == kMousePage && col.usage == kMouseUsage &&
+        len >= 3) {
         if (data[0] == 0x00) {
             ok = true;
             if (data[1] == 0xFF)

@@ -153,7 +153,8 @@ private:
     void storeBlockByte(int position, uint8_t value);
     bool silent() const
     {
-        return config_.faults.noAnswer || (config_.faults.noAnswerFrom >= 0 && reports_ > config_.faults.noAnswerFrom);
+        return config_.faults.noAnswer ||
+               (config_.faults.noAnswerFrom >= 0 && reports_ > config_.faults.noAnswerFrom);
     }
     bool registerFamily() const { return config_.productId >= 4 && config_.productId <= 6; }
     void setRegister(uint8_t position, uint8_t value);

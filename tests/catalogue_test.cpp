@@ -149,8 +149,9 @@ TEST(CataloguePresets, KeyRowsCarryTheirWordAndText)
 TEST(CataloguePresets, MultimediaRowsByUsage)
 {
     const PresetCase cases[] = {
-        {0, 0x00B5, "Scan Next Track"}, {2, 0x00B7, "Stop"},        {3, 0x00CD, "Play/Pause"},
-        {4, 0x00E2, "Mute"},            {12, 0x018A, "Email Reader"}, {17, 0x0226, "Stop"},
+        {0, 0x00B5, "Scan Next Track"}, {2, 0x00B7, "Stop"},
+        {3, 0x00CD, "Play/Pause"},      {4, 0x00E2, "Mute"},
+        {12, 0x018A, "Email Reader"},   {17, 0x0226, "Stop"},
         {20, 0x0192, "Calculator"},     {22, 0x0183, "Windows Media Player"},
     };
     for (const PresetCase& c : cases) {
@@ -170,7 +171,7 @@ TEST(CataloguePresets, SnippetStrokesAsTheDeviceHoldsThem)
     at[1] = 0x41;
     EXPECT_EQ(snippetPreset(0).strokes, at);
     EXPECT_STREQ(snippetPreset(2).text, "https://www.");
-    EXPECT_EQ(snippetPreset(2).strokes[8], 0x16);  // the s
+    EXPECT_EQ(snippetPreset(2).strokes[8], 0x16);   // the s
     EXPECT_EQ(snippetPreset(2).strokes[23], 0x00);  // twelve pairs, then zero
     EXPECT_EQ(snippetPreset(2).strokes[22], 0x37);
     // The Cindel factory block carries the second preset.
@@ -194,11 +195,11 @@ struct SelectionCase {
 TEST(CatalogueSelection, ByModelAndReceiver)
 {
     const SelectionCase cases[] = {
-        {kModelCindel, false, Catalogue::Cindel},   {kModelBrill, false, Catalogue::Cindel},
+        {kModelCindel, false, Catalogue::Cindel},      {kModelBrill, false, Catalogue::Cindel},
         {kModelReceiverOnly, true, Catalogue::Cindel}, {kModelArvel, true, Catalogue::Cindel},
-        {kModelDorrin, false, Catalogue::Dorrin},   {kModelDorrinReceiver, false, Catalogue::Dorrin},
-        {kModelEssom, false, Catalogue::Essom},     {kModelArvel, false, Catalogue::Arvel},
-        {kModelArvelOld, false, Catalogue::Arvel},  {kModelArvel2, false, Catalogue::Arvel},
+        {kModelDorrin, false, Catalogue::Dorrin},      {kModelDorrinReceiver, false, Catalogue::Dorrin},
+        {kModelEssom, false, Catalogue::Essom},        {kModelArvel, false, Catalogue::Arvel},
+        {kModelArvelOld, false, Catalogue::Arvel},     {kModelArvel2, false, Catalogue::Arvel},
         {kModelNone, false, Catalogue::Arvel},
     };
     for (const SelectionCase& c : cases)
@@ -210,67 +211,69 @@ TEST(CatalogueSelection, ByModelAndReceiver)
 TEST(MenuShape, DorrinOnOffButtonIsGrayedButItsSwitch)
 {
     const auto menu = buildMenu(context(kModelDorrin, 0x320, 3, factoryBlock(kModelDorrin, 0x320)));
-    EXPECT_EQ(topLevel(menu), "Click / Select #30010 (grayed)\n"
-                              "Right Click #30011 (grayed)\n"
-                              "Auto Scroll /\u201DMiddle Button\u201D #30012 (grayed)\n"
-                              "Browse Back #30013 (grayed)\n"
-                              "Browse Forward #30014 (grayed)\n"
-                              "Double Click #30015 (grayed)\n"
-                              "ClickLock #30062 (grayed)\n"
-                              "Cruise up #30016 (grayed)\n"
-                              "Cruise down #30017 (grayed)\n"
-                              "Scroll (Press key, move Pad) #30020 (grayed)\n"
-                              "Switch Screen #30035 (grayed)\n"
-                              "> Enhance Cursor Precision #30026 (grayed)\n"
-                              "Undo\\tCtrl+Z #20101 (grayed) (column)\n"
-                              "Redo\\tCtrl+Y #20102 (grayed)\n"
-                              "Cut\\tCtrl+X #20103 (grayed)\n"
-                              "Copy\\tCtrl+C #20104 (grayed)\n"
-                              "Paste\\tCtrl+V #20105 (grayed)\n"
-                              "Delete\\tDEL #20106 (grayed)\n"
-                              "Select All\\tCtrl+A #20107 (grayed)\n"
-                              "Close Tab\\tCtrl+W #20108 (grayed)\n"
-                              "Switch window\\tAlt+Tab #20109 (grayed)\n"
-                              "Lock Computer\\tStart+L #20111 (grayed)\n"
-                              "-----\n"
-                              "> Keyboard #30021 (grayed)\n"
-                              "-----\n"
-                              "Only On/Off #30030 [x] (default)\n");
+    EXPECT_EQ(topLevel(menu),
+              "Click / Select #30010 (grayed)\n"
+              "Right Click #30011 (grayed)\n"
+              "Auto Scroll /\u201DMiddle Button\u201D #30012 (grayed)\n"
+              "Browse Back #30013 (grayed)\n"
+              "Browse Forward #30014 (grayed)\n"
+              "Double Click #30015 (grayed)\n"
+              "ClickLock #30062 (grayed)\n"
+              "Cruise up #30016 (grayed)\n"
+              "Cruise down #30017 (grayed)\n"
+              "Scroll (Press key, move Pad) #30020 (grayed)\n"
+              "Switch Screen #30035 (grayed)\n"
+              "> Enhance Cursor Precision #30026 (grayed)\n"
+              "Undo\\tCtrl+Z #20101 (grayed) (column)\n"
+              "Redo\\tCtrl+Y #20102 (grayed)\n"
+              "Cut\\tCtrl+X #20103 (grayed)\n"
+              "Copy\\tCtrl+C #20104 (grayed)\n"
+              "Paste\\tCtrl+V #20105 (grayed)\n"
+              "Delete\\tDEL #20106 (grayed)\n"
+              "Select All\\tCtrl+A #20107 (grayed)\n"
+              "Close Tab\\tCtrl+W #20108 (grayed)\n"
+              "Switch window\\tAlt+Tab #20109 (grayed)\n"
+              "Lock Computer\\tStart+L #20111 (grayed)\n"
+              "-----\n"
+              "> Keyboard #30021 (grayed)\n"
+              "-----\n"
+              "Only On/Off #30030 [x] (default)\n");
     EXPECT_EQ(ticked(menu), Commands{30030});
 }
 
 TEST(MenuShape, CindelButtonOrderWithSnippetsAndZoom)
 {
     const auto menu = buildMenu(context(kModelCindel, 0x322, 2, factoryBlock(kModelCindel, 0x322)));
-    EXPECT_EQ(topLevel(menu), "Click / Select #30010\n"
-                              "Right Click #30011\n"
-                              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
-                              "Browse Back #30013\n"
-                              "Browse Forward #30014\n"
-                              "Double Click #30015 [x] (default)\n"
-                              "ClickLock #30062\n"
-                              "Cruise up #30016\n"
-                              "Cruise down #30017\n"
-                              "Scroll (Press key, move Pad) #30020\n"
-                              "Zooma in\\tCtrl+hjul up #20230\n"
-                              "Zooma ut\\tCtrl+hjul ner #20231\n"
-                              "Switch Screen #30035\n"
-                              "> Enhance Cursor Precision #30026\n"
-                              "Undo\\tCtrl+Z #20101 (column)\n"
-                              "Redo\\tCtrl+Y #20102\n"
-                              "Cut\\tCtrl+X #20103\n"
-                              "Copy\\tCtrl+C #20104\n"
-                              "Paste\\tCtrl+V #20105\n"
-                              "Delete\\tDEL #20106\n"
-                              "Select All\\tCtrl+A #20107\n"
-                              "Close Tab\\tCtrl+W #20108\n"
-                              "Switch window\\tAlt+Tab #20109\n"
-                              "Lock Computer\\tStart+L #20111\n"
-                              "-----\n"
-                              "> Text Snippets\n"
-                              "> Keyboard #30021\n"
-                              "-----\n"
-                              "Disable #30030\n");
+    EXPECT_EQ(topLevel(menu),
+              "Click / Select #30010\n"
+              "Right Click #30011\n"
+              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
+              "Browse Back #30013\n"
+              "Browse Forward #30014\n"
+              "Double Click #30015 [x] (default)\n"
+              "ClickLock #30062\n"
+              "Cruise up #30016\n"
+              "Cruise down #30017\n"
+              "Scroll (Press key, move Pad) #30020\n"
+              "Zooma in\\tCtrl+hjul up #20230\n"
+              "Zooma ut\\tCtrl+hjul ner #20231\n"
+              "Switch Screen #30035\n"
+              "> Enhance Cursor Precision #30026\n"
+              "Undo\\tCtrl+Z #20101 (column)\n"
+              "Redo\\tCtrl+Y #20102\n"
+              "Cut\\tCtrl+X #20103\n"
+              "Copy\\tCtrl+C #20104\n"
+              "Paste\\tCtrl+V #20105\n"
+              "Delete\\tDEL #20106\n"
+              "Select All\\tCtrl+A #20107\n"
+              "Close Tab\\tCtrl+W #20108\n"
+              "Switch window\\tAlt+Tab #20109\n"
+              "Lock Computer\\tStart+L #20111\n"
+              "-----\n"
+              "> Text Snippets\n"
+              "> Keyboard #30021\n"
+              "-----\n"
+              "Disable #30030\n");
     const MenuItem* snippets = nullptr;
     for (const MenuItem& m : menu)
         if (m.textId == 228)
@@ -293,8 +296,8 @@ TEST(MenuShape, KeyboardSubmenuHoldsThePresetGroupsMultimediaAndOtherKeys)
     for (const MenuItem& m : keyboard->submenu)
         shape.emplace_back(m.text, m.submenu.size());
     const std::vector<std::pair<std::string, size_t>> expected = {
-        {"Function Keys", 12}, {"Control Keys", 11}, {"Keypad", 19},  {"Window Commands", 4},
-        {"Multimedia Keys", 23}, {"Other keys...", 0},
+        {"Function Keys", 12},  {"Control Keys", 11},    {"Keypad", 19},
+        {"Window Commands", 4}, {"Multimedia Keys", 23}, {"Other keys...", 0},
     };
     EXPECT_EQ(shape, expected);
     EXPECT_EQ(keyboard->submenu[3].submenu.back().command, 20163);  // BACKSPACE closes the last group
@@ -311,16 +314,17 @@ TEST(MenuShape, KeyboardSubmenuHoldsThePresetGroupsMultimediaAndOtherKeys)
 TEST(MenuShape, EssomPadPutsResolutionBeforeEndSwitch)
 {
     const auto menu = buildMenu(context(kModelEssom, 0x310, 0, factoryBlock(kModelEssom, 0x310), true));
-    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [x] (default)\n"
-                              "-----\n"
-                              "> Resolution\n"
-                              "  Low Resolution #30038 [x]\n"
-                              "  Default Mode #30039\n"
-                              "  Wide Screen Mode #30040\n"
-                              "> End Switch #30034\n"
-                              "  Off #30031\n"
-                              "  Low Speed #30032 [x] (default)\n"
-                              "  Increasing Speed #30033\n");
+    EXPECT_EQ(menuTree(menu),
+              "Click / Select #30009 [x] (default)\n"
+              "-----\n"
+              "> Resolution\n"
+              "  Low Resolution #30038 [x]\n"
+              "  Default Mode #30039\n"
+              "  Wide Screen Mode #30040\n"
+              "> End Switch #30034\n"
+              "  Off #30031\n"
+              "  Low Speed #30032 [x] (default)\n"
+              "  Increasing Speed #30033\n");
 }
 
 TEST(MenuShape, CindelPadWithCtrl)
@@ -331,68 +335,71 @@ TEST(MenuShape, CindelPadWithCtrl)
     b[kPosEndSwitch] = 17;
     b[kPosResolutionMode] = 4;
     const auto menu = buildMenu(context(kModelCindel, 0x322, 0, b, true));
-    EXPECT_EQ(menuTree(menu), "Click / Select #30009 [x] (default)\n"
-                              "-----\n"
-                              "Enable Edge Scroll #30019 [x] (default)\n"
-                              "Browse Back/Forward    #30018 (default)\n"
-                              "> Edge Scroll Precision #30029\n"
-                              "  Low #30027 (default)\n"
-                              "  Enhanced #30028 [x]\n"
-                              "> End Switch #30034\n"
-                              "  Off #30031\n"
-                              "  Low Speed #30032 (default)\n"
-                              "  Increasing Speed #30033\n"
-                              "  -----\n"
-                              "  Alternate method #30063 [x]\n"
-                              "-----\n"
-                              "Help me avoid Edges #30060 [x] (default)\n"
-                              "Switch primary and secondary buttons #30036 [x]\n"
-                              "-----\n"
-                              "Disable all #30030\n");
+    EXPECT_EQ(menuTree(menu),
+              "Click / Select #30009 [x] (default)\n"
+              "-----\n"
+              "Enable Edge Scroll #30019 [x] (default)\n"
+              "Browse Back/Forward    #30018 (default)\n"
+              "> Edge Scroll Precision #30029\n"
+              "  Low #30027 (default)\n"
+              "  Enhanced #30028 [x]\n"
+              "> End Switch #30034\n"
+              "  Off #30031\n"
+              "  Low Speed #30032 (default)\n"
+              "  Increasing Speed #30033\n"
+              "  -----\n"
+              "  Alternate method #30063 [x]\n"
+              "-----\n"
+              "Help me avoid Edges #30060 [x] (default)\n"
+              "Switch primary and secondary buttons #30036 [x]\n"
+              "-----\n"
+              "Disable all #30030\n");
 }
 
 TEST(MenuShape, ArvelButtonMenuWithDisableBeforeTheKeys)
 {
     const auto menu = buildMenu(context(kModelArvel, 0x31E, 5, factoryBlock(kModelArvel, 0x31E)));
-    EXPECT_EQ(topLevel(menu), "Click / Select #30010\n"
-                              "Right Click #30011 [x] (default)\n"
-                              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
-                              "Browse Back #30013\n"
-                              "Browse Forward #30014\n"
-                              "Double Click #30015\n"
-                              "ClickLock #30062\n"
-                              "Cruise up #30016\n"
-                              "Cruise down #30017\n"
-                              "Scroll (Press key, move Pad) #30020\n"
-                              "Switch Screen #30035\n"
-                              "> Enhance Cursor Precision #30026\n"
-                              "-----\n"
-                              "Disable #30030\n"
-                              "Undo\\tCtrl+Z #20101 (column)\n"
-                              "Redo\\tCtrl+Y #20102\n"
-                              "Cut\\tCtrl+X #20103\n"
-                              "Copy\\tCtrl+C #20104\n"
-                              "Paste\\tCtrl+V #20105\n"
-                              "Delete\\tDEL #20106\n"
-                              "Select All\\tCtrl+A #20107\n"
-                              "Close Tab\\tCtrl+W #20108\n"
-                              "Switch window\\tAlt+Tab #20109\n"
-                              "Switch window (Vista)\\tStart+Tab #20110\n"
-                              "Lock Computer\\tStart+L #20111\n"
-                              "-----\n"
-                              "> Keyboard #30021\n");
+    EXPECT_EQ(topLevel(menu),
+              "Click / Select #30010\n"
+              "Right Click #30011 [x] (default)\n"
+              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
+              "Browse Back #30013\n"
+              "Browse Forward #30014\n"
+              "Double Click #30015\n"
+              "ClickLock #30062\n"
+              "Cruise up #30016\n"
+              "Cruise down #30017\n"
+              "Scroll (Press key, move Pad) #30020\n"
+              "Switch Screen #30035\n"
+              "> Enhance Cursor Precision #30026\n"
+              "-----\n"
+              "Disable #30030\n"
+              "Undo\\tCtrl+Z #20101 (column)\n"
+              "Redo\\tCtrl+Y #20102\n"
+              "Cut\\tCtrl+X #20103\n"
+              "Copy\\tCtrl+C #20104\n"
+              "Paste\\tCtrl+V #20105\n"
+              "Delete\\tDEL #20106\n"
+              "Select All\\tCtrl+A #20107\n"
+              "Close Tab\\tCtrl+W #20108\n"
+              "Switch window\\tAlt+Tab #20109\n"
+              "Switch window (Vista)\\tStart+Tab #20110\n"
+              "Lock Computer\\tStart+L #20111\n"
+              "-----\n"
+              "> Keyboard #30021\n");
 }
 
 TEST(MenuShape, EssomButtonMenu)
 {
     const auto menu = buildMenu(context(kModelEssom, 0x31C, 4, factoryBlock(kModelEssom, 0x31C)));
-    EXPECT_EQ(menuTree(menu), "Click / Select #30010\n"
-                              "Right Click #30011\n"
-                              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
-                              "Double Click #30015\n"
-                              "Scroll (Press key, move Pad) #30020 [x] (default)\n"
-                              "-----\n"
-                              "Disable #30030\n");
+    EXPECT_EQ(menuTree(menu),
+              "Click / Select #30010\n"
+              "Right Click #30011\n"
+              "Auto Scroll /\u201DMiddle Button\u201D #30012\n"
+              "Double Click #30015\n"
+              "Scroll (Press key, move Pad) #30020 [x] (default)\n"
+              "-----\n"
+              "Disable #30030\n");
 }
 
 // ---------------------------------------------------------------- conditions
@@ -505,7 +512,7 @@ struct TickCase {
     int button;
     uint8_t code;
     std::optional<uint16_t> keyWord;  // at the model's key positions
-    int snippetRow;                  // -1: stroke bytes match no preset
+    int snippetRow;                   // -1: stroke bytes match no preset
     Commands expected;
 };
 

@@ -14,14 +14,11 @@
 namespace cvk {
 namespace {
 
-
-
-
 TEST(CliList, OneDorrinAloneOrWithItsReceiver)
 {
     for (auto args : {std::vector<std::string>{"--simulate", "dorrin", "--settings", ":memory:", "list"},
-                      std::vector<std::string>{"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings",
-                                               ":memory:", "list"}}) {
+                      std::vector<std::string>{"--simulate", "dorrin-receiver", "--simulate", "dorrin",
+                                               "--settings", ":memory:", "list"}}) {
         const CliResult r = cli(args);
         EXPECT_EQ(r.rc, 0) << r.err;
         EXPECT_TRUE(contains(r.out, "devices: 1\n")) << r.out;
@@ -43,7 +40,8 @@ TEST(CliList, StatusTexts)
          "devices: 1000\nstatus: Please dowload and install the latest version of CV Keys.\n"},
         {{"--simulate", "none", "--settings", ":memory:", "--language", "EN", "list"},
          "devices: 0\nstatus: No reprogrammable Corvane detected.\n"},
-        {{"--simulate", "essom", "--simulate", "cindel", "--settings", ":memory:", "--language", "EN", "list"},
+        {{"--simulate", "essom", "--simulate", "cindel", "--settings", ":memory:", "--language", "EN",
+          "list"},
          "devices: 2\nstatus: Multiple reprogrammable Corvane detected.\n"},
     };
     for (const Case& c : cases) {
@@ -63,10 +61,11 @@ TEST(CliList, ReceiverAloneShowsItsId)
 
 TEST(CliList, WritesTheTranscript)
 {
-    const std::filesystem::path trace = std::filesystem::temp_directory_path() / ("cvkeys-cli-trace-" + std::to_string(::getpid()) + ".txt");
+    const std::filesystem::path trace =
+        std::filesystem::temp_directory_path() / ("cvkeys-cli-trace-" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(trace);
-    const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings", ":memory:", "--trace",
-                             trace.string(), "list"});
+    const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings",
+                             ":memory:", "--trace", trace.string(), "list"});
     ASSERT_EQ(r.rc, 0) << r.err;
     std::ifstream in(trace);
     std::stringstream text;
@@ -117,10 +116,10 @@ TEST(CliTransfer, StartsLikeTheWindowAndShowsTheState)
 {
     const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "show state", "show block"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    for (const char* line : {"devices: 1\n", "model: 8\n", "exchanged length: 64\n", "title: Corvane Dorrin\n",
-                             "busy: 0\n", "transfer mark: -1\n", "read failed: 0\n",
-                             "  0: 07 04 FF 00 08 F9 10 20 FF 02 00 00 00 00 00 00\n",
-                             " 48: 00 01 00 00 01 00 00 01 00 01 00 00 00 00 00 00\n"})
+    for (const char* line :
+         {"devices: 1\n", "model: 8\n", "exchanged length: 64\n", "title: Corvane Dorrin\n", "busy: 0\n",
+          "transfer mark: -1\n", "read failed: 0\n", "  0: 07 04 FF 00 08 F9 10 20 FF 02 00 00 00 00 00 00\n",
+          " 48: 00 01 00 00 01 00 00 01 00 01 00 00 00 00 00 00\n"})
         EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
 }
 
@@ -128,17 +127,18 @@ TEST(CliTransfer, ErrorMessageWhenEveryWriteIsCorrupted)
 {
     const CliResult r = cli({"--simulate", "essom:corrupt-write=1000", "--settings", ":memory:", "apply"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "message \"Error occurred while saving changes\" \"An unexpected error occurred "
-                                "while saving the changes. Unplug your \"Corvane\", wait for 5 seconds, replug "
-                                "\"Corvane\" and retry the action.\" -> ok\n"))
+    EXPECT_TRUE(contains(r.out,
+                         "message \"Error occurred while saving changes\" \"An unexpected error occurred "
+                         "while saving the changes. Unplug your \"Corvane\", wait for 5 seconds, replug "
+                         "\"Corvane\" and retry the action.\" -> ok\n"))
         << r.out;
     EXPECT_TRUE(contains(r.out, "apply: not written\n")) << r.out;
 }
 
 TEST(CliTransfer, SwappedButtonsQuestionTakesTheScriptedAnswer)
 {
-    const CliResult no = cli({"--simulate", "dorrin", "--settings", ":memory:", "--swapped-buttons", "answer no",
-                              "refresh", "show block"});
+    const CliResult no = cli({"--simulate", "dorrin", "--settings", ":memory:", "--swapped-buttons",
+                              "answer no", "refresh", "show block"});
     ASSERT_EQ(no.rc, 0) << no.err;
     EXPECT_TRUE(contains(no.out, "message \"Switch primary and secondary buttons\"")) << no.out;
     // The read at start-up takes the scripted No; the Refresh asks again and
@@ -149,8 +149,8 @@ TEST(CliTransfer, SwappedButtonsQuestionTakesTheScriptedAnswer)
 
 TEST(CliTransfer, RestoreDefaultsThenApplyWritesTheFactoryBlock)
 {
-    const CliResult r = cli({"--simulate", "cindel", "--settings", ":memory:", "restore-defaults", "show block",
-                             "apply", "show reference"});
+    const CliResult r = cli({"--simulate", "cindel", "--settings", ":memory:", "restore-defaults",
+                             "show block", "apply", "show reference"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(contains(r.out, " 80: 1A 00 1A 00 37 00 00 00 00 00\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
@@ -158,7 +158,8 @@ TEST(CliTransfer, RestoreDefaultsThenApplyWritesTheFactoryBlock)
 
 TEST(CliTransfer, ReceiverAloneShowsTheCopyStoredOverTheCable)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("cvkeys-cli-store-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("cvkeys-cli-store-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     const std::string settings = (dir / "settings.ini").string();
     // On the cable: the Cindel takes the receiver's id and its copy is stored.
@@ -179,8 +180,8 @@ TEST(CliTransfer, DeviceChangeDuringTheWakeUpEndsTheRead)
     // The receiver is pulled at the third wait of the wake-up: the read ends
     // there, its block never read (all zero) and its flags reset. Without
     // the event the read would go on and show the receiver's block.
-    const CliResult r = cli({"--simulate", "dorrin-receiver:wake-after=30", "--settings", ":memory:",
-                             "pump 3 unplug 07", "show state", "show block"});
+    const CliResult r = cli({"--simulate", "dorrin-receiver:wake-after=30", "--settings",
+                             ":memory:", "pump 3 unplug 07", "show state", "show block"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "busy: 0\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "transfer mark: -1\n")) << r.out;
@@ -210,7 +211,8 @@ TEST(CliProfiles, DefaultProfileMatchedWrittenAndSaved)
                        "select-profile Desktop", "apply", "show profiles"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "apply: written and verified\n")) << r.out;
-    EXPECT_TRUE(contains(r.out, "profiles (F list):\n  0 \"Desktop\" active\nselector:\n  \"Desktop\" *\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "profiles (F list):\n  0 \"Desktop\" active\nselector:\n  \"Desktop\" *\n"))
+        << r.out;
 
     // A second run sees them, and a new profile reaches the file with Apply.
     r = cli({"--simulate", "dorrin", "--settings", settings, "--language", "EN", "profile-name Office",
@@ -220,8 +222,9 @@ TEST(CliProfiles, DefaultProfileMatchedWrittenAndSaved)
     EXPECT_TRUE(contains(r.out, "[Profile] NumberOfProfiles.F int 2\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "[Profile01] Name.F text \"Office\"\n")) << r.out;
     r = cli({"--simulate", "essom", "--settings", settings, "--language", "EN", "show profiles"});
-    EXPECT_TRUE(contains(r.out, "profiles:\n  0 \"Desktop\"\n  1 \"CAD\"\n  2 \"WEB\"\nselector:\n  \"CAD\"\n"
-                                "  \"Desktop\"\n  \"WEB\"\n"))
+    EXPECT_TRUE(contains(r.out,
+                         "profiles:\n  0 \"Desktop\"\n  1 \"CAD\"\n  2 \"WEB\"\nselector:\n  \"CAD\"\n"
+                         "  \"Desktop\"\n  \"WEB\"\n"))
         << r.out;
     std::filesystem::remove_all(dir);
 }
@@ -268,25 +271,29 @@ TEST(CliMenus, DorrinButtonMenuCommandAndApply)
 TEST(CliMenus, RefusedClickSelectLeavesTheBlock)
 {
     // Pad off, button 1 the only Click/Select (essom factory: pad 0x0B has its click bit; clear it first).
-    const CliResult r = cli({"--simulate", "essom", "--settings", ":memory:", "button 0", "command 30009",
-                             "button 1", "command 30010", "button 0", "command 30009", "button 1",
-                             "command 30011", "show block"});
+    const CliResult r =
+        cli({"--simulate", "essom", "--settings", ":memory:", "button 0", "command 30009", "button 1",
+             "command 30010", "button 0", "command 30009", "button 1", "command 30011", "show block"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "message \"Corvane\" \"At least one device button or the Pad must be used to "
-                                "Click/Select.\r\nChange another button assignment to \"Click/Select\" before "
-                                "you change this one.\" -> ok\n"))
+    EXPECT_TRUE(contains(r.out,
+                         "message \"Corvane\" \"At least one device button or the Pad must be used to "
+                         "Click/Select.\r\nChange another button assignment to \"Click/Select\" before "
+                         "you change this one.\" -> ok\n"))
         << r.out;
     EXPECT_TRUE(contains(r.out, "  0: 0A 01 04 00 C0 02")) << r.out;
 }
 
 TEST(CliKeys, KeyTextStrokesAndDialogAnswers)
 {
-    CliResult r = cli({"--settings", ":memory:", "--layout", "us", "keytext 0x0504", "keytext 0x8800", "strokes Ab"});
+    CliResult r =
+        cli({"--settings", ":memory:", "--layout", "us", "keytext 0x0504", "keytext 0x8800", "strokes Ab"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, "Left Ctrl + Left Alt + a\nStart + Start\nstrokes: 2 (limit 254)\n    0: 0x04 0x02\n"
-                     "    1: 0x05 0x00\n");
-    r = cli({"--simulate", "cindel", "--settings", ":memory:", "--layout", "us", "keyboard 0x0504", "button 4",
-             "command 20200", "signature Hi\\nyou", "button 5", "command 20201", "apply", "show labels"});
+    EXPECT_EQ(r.out,
+              "Left Ctrl + Left Alt + a\nStart + Start\nstrokes: 2 (limit 254)\n    0: 0x04 0x02\n"
+              "    1: 0x05 0x00\n");
+    r = cli({"--simulate", "cindel", "--settings", ":memory:", "--layout", "us", "keyboard 0x0504",
+             "button 4", "command 20200", "signature Hi\\nyou", "button 5", "command 20201", "apply",
+             "show labels"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "dialog \"Keyboard\" 0x0106 -> 0x0504\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "dialog \"Signature\" \"\" -> \"Hi\r\nyou\"\n")) << r.out;
@@ -297,8 +304,8 @@ TEST(CliKeys, KeyTextStrokesAndDialogAnswers)
 
 TEST(CliPresence, UnplugAndPlugRescan)
 {
-    const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "unplug 08", "tick 2", "show state",
-                             "plug dorrin", "tick 19", "show state", "tick 2", "show state"});
+    const CliResult r = cli({"--simulate", "dorrin", "--settings", ":memory:", "unplug 08", "tick 2",
+                             "show state", "plug dorrin", "tick 19", "show state", "tick 2", "show state"});
     ASSERT_EQ(r.rc, 0) << r.err;
     const size_t first = r.out.find("devices: 0\n");
     ASSERT_NE(first, std::string::npos) << r.out;

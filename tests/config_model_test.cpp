@@ -45,11 +45,8 @@ protected:
 
 // Failure messages name the case instead of dumping its bytes.
 template <typename Case>
-    requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
-}
+requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // ---------------------------------------------------------------- layouts
 
@@ -110,12 +107,12 @@ TEST_P(ConfigSetByte, StoresAndSendsOnlyBelow0x300)
     EXPECT_EQ(f.view.beeps, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Config, ConfigSetByte,
-                         ::testing::Values(SetByteCase{"old_arvel", "arvel-old:fw=0x2FE", {"04 set-feature 00 07 19"}},
-                                           SetByteCase{"arvel_0x300", "arvel:fw=0x300", {}},
-                                           SetByteCase{"essom", "essom", {}},
-                                           SetByteCase{"dorrin", "dorrin", {}}),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Config, ConfigSetByte,
+    ::testing::Values(SetByteCase{"old_arvel", "arvel-old:fw=0x2FE", {"04 set-feature 00 07 19"}},
+                      SetByteCase{"arvel_0x300", "arvel:fw=0x300", {}}, SetByteCase{"essom", "essom", {}},
+                      SetByteCase{"dorrin", "dorrin", {}}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 using ConfigSetByteFailure = ConfigFixture;
 
@@ -135,7 +132,7 @@ struct RestoreCase {
     const char* setup;
     int exchangedLength;
     std::vector<MonitorRect> monitors;
-    std::span<const uint8_t> table;  // leading bytes expected from a factory table
+    std::span<const uint8_t> table;        // leading bytes expected from a factory table
     std::vector<std::pair<int, int>> set;  // then these positions
 };
 
@@ -145,7 +142,8 @@ const std::vector<MonitorRect> kWide{{0, 0, 1920, 1080}};
 // The pad and five buttons plus precision and end switch every other model gets.
 std::vector<std::pair<int, int>> otherModels(std::vector<std::pair<int, int>> more)
 {
-    std::vector<std::pair<int, int>> v{{0, 0x0B}, {1, 0x20}, {2, 0x04}, {4, 0xC0}, {5, 0x02}, {16, 0x10}, {17, 0x01}};
+    std::vector<std::pair<int, int>> v{{0, 0x0B}, {1, 0x20},  {2, 0x04}, {4, 0xC0},
+                                       {5, 0x02}, {16, 0x10}, {17, 0x01}};
     v.insert(v.end(), more.begin(), more.end());
     return v;
 }
@@ -188,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"arvel2_90", "arvel2", 90, kWide, kArvel2, {}},
         RestoreCase{"brill", "brill", 90, kWide, kDorrin, {}},
         RestoreCase{"dorrin_receiver", "dorrin-receiver", 64, kWide, kDorrin, {}},
-        RestoreCase{"arvel_0x319_narrow_keeps_mode_4", "arvel:fw=0x319", 32, kNarrow, kArvel, {{18, 4}, {19, 8}}},
+        RestoreCase{
+            "arvel_0x319_narrow_keeps_mode_4", "arvel:fw=0x319", 32, kNarrow, kArvel, {{18, 4}, {19, 8}}},
         RestoreCase{"arvel_0x31A", "arvel:fw=0x31A", 32, kNarrow, kArvel, {{18, 4}, {19, 8}}},
         RestoreCase{"dorrin_0x319_1024", "dorrin:fw=0x319", 64, kNarrow, kDorrin, {{18, 1}}},
         RestoreCase{"dorrin_0x319_1279", "dorrin:fw=0x319", 64, {{0, 0, 1279, 1024}}, kDorrin, {{18, 1}}},
@@ -328,10 +327,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SpeedCase{"dorrin_same", "dorrin", 6, 6, {}},
                       SpeedCase{"cindel_ten_not_raised", "cindel", 10, 6, {"09 out 83 0E 1C 39 F5 00 00 00"}},
                       SpeedCase{"brill_same", "brill", 6, 6, {}},
-                      SpeedCase{"essom_0x31C_changed", "essom:fw=0x31C", 10, 8, plus(kPreambleEssom, "06 set-feature 01 FF 0A")},
+                      SpeedCase{"essom_0x31C_changed", "essom:fw=0x31C", 10, 8,
+                                plus(kPreambleEssom, "06 set-feature 01 FF 0A")},
                       SpeedCase{"essom_0x31C_same", "essom:fw=0x31C", 8, 8, {}},
-                      SpeedCase{"essom_0x30A_no_preamble", "essom:fw=0x30A", 5, 0, {"06 set-feature 01 FF 05"}},
-                      SpeedCase{"arvel_0x31A_changed", "arvel:fw=0x31A", 11, 8, plus(kPreambleArvel, "05 set-feature 01 FF 0B")},
+                      SpeedCase{
+                          "essom_0x30A_no_preamble", "essom:fw=0x30A", 5, 0, {"06 set-feature 01 FF 05"}},
+                      SpeedCase{"arvel_0x31A_changed", "arvel:fw=0x31A", 11, 8,
+                                plus(kPreambleArvel, "05 set-feature 01 FF 0B")},
                       SpeedCase{"arvel_0x31A_same", "arvel:fw=0x31A", 8, 8, {}}),
     [](const auto& p) { return std::string(p.param.name); });
 

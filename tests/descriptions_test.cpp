@@ -68,7 +68,8 @@ TEST_P(DescriptionButton, TextAndColour)
 {
     const ButtonCase& c = GetParam();
     FakeKeyText keys;
-    const Description d = describe(buttonContext(c.model, c.button, c.code, c.keyWord), c.button, c.form, keys.fn());
+    const Description d =
+        describe(buttonContext(c.model, c.button, c.code, c.keyWord), c.button, c.form, keys.fn());
     EXPECT_EQ(d.text, c.text);
     EXPECT_EQ(d.colour, c.colour);
 }
@@ -162,7 +163,8 @@ TEST(DescriptionKeyWord, ReadAtTheLayoutOfTheCatalogue)
         ctx.block[49] = 0x01;
         FakeKeyText keys;
         describe(ctx, 2, kCaption, keys.fn());
-        EXPECT_EQ(keys.asked, std::vector<uint16_t>{static_cast<uint16_t>(c.nine ? 0x0108 : 0x0107)}) << c.name;
+        EXPECT_EQ(keys.asked, std::vector<uint16_t>{static_cast<uint16_t>(c.nine ? 0x0108 : 0x0107)})
+            << c.name;
         EXPECT_EQ(describesNineButtons(c.model, c.receiver), c.nine) << c.name;
     }
 }
@@ -303,8 +305,10 @@ TEST(DescriptionTexts, FollowTheLanguageTable)
     }
     table.loadLanguageText(file);
     setActiveTexts(&table);
-    const std::string lock = describe(buttonContext(kModelDorrin, 5, kFnClickLock), 5, kCaption, nullptr).text;
-    const std::string onOff = describe(buttonContext(kModelDorrin, 3, kFnDisabled), 3, kCaption, nullptr).text;
+    const std::string lock =
+        describe(buttonContext(kModelDorrin, 5, kFnClickLock), 5, kCaption, nullptr).text;
+    const std::string onOff =
+        describe(buttonContext(kModelDorrin, 3, kFnDisabled), 3, kCaption, nullptr).text;
     const std::optional<std::string> tip = textTooltip(kFnSignature, kModelNone, u"", u"x");
     setActiveTexts(nullptr);
     EXPECT_EQ(lock, "Klicklås");
@@ -345,25 +349,31 @@ TEST(HintTable, TipFromTheItemTextAndExplanation)
 {
     const std::string head = "<font color=#4C4C4C><b>";
     const std::string rule = "</b></font><br><hr color=#C3C3C3>";
-    const std::string precision = "Enhance cursor Precision reduces the cursor speed. This can be useful for CAD users "
-                                  "as moving the cursor pixel-for-pixel becomes very easy.";
-    const std::string endSwitch = "The End Switch makes the cursor move towards the side of the screen when the mouse "
-                                  "pad reaches its end position at the same side. The cursor speed can be adjusted or "
-                                  "turned off.";
+    const std::string precision =
+        "Enhance cursor Precision reduces the cursor speed. This can be useful for CAD users "
+        "as moving the cursor pixel-for-pixel becomes very easy.";
+    const std::string endSwitch =
+        "The End Switch makes the cursor move towards the side of the screen when the mouse "
+        "pad reaches its end position at the same side. The cursor speed can be adjusted or "
+        "turned off.";
     const HintCase cases[] = {
-        {30016, "Cruise up", head + "Cruise up" + rule +
-                                 "Cruise up provide you with an automatic function for scrolling up in a document "
-                                 "when you press the button.<br><br>"},
+        {30016, "Cruise up",
+         head + "Cruise up" + rule +
+             "Cruise up provide you with an automatic function for scrolling up in a document "
+             "when you press the button.<br><br>"},
         {30020, "Scroll (Press key, move Pad)",
-         head + "Scroll (Press key, move Pad)" + rule + "Press the button and move the mouse pad up or down.<br><br>"},
+         head + "Scroll (Press key, move Pad)" + rule +
+             "Press the button and move the mouse pad up or down.<br><br>"},
         {30024, "Enhance Less", head + "Enhance Less" + rule + precision + "<br><br>"},
         {30025, "Enhance More", head + "Enhance More" + rule + precision + "<br><br>"},
-        {30026, "Enhance Cursor Precision", head + "Enhance Cursor Precision" + rule + precision + "<br><br>"},
+        {30026, "Enhance Cursor Precision",
+         head + "Enhance Cursor Precision" + rule + precision + "<br><br>"},
         {30031, "Off", head + "Off" + rule + endSwitch + "<br><br>"},
         {30034, "End Switch", head + "End Switch" + rule + endSwitch + "<br><br>"},
         {20200, "Other keys...",
          head + "Other keys..." + rule +
-             "You can program a combination of buttons, e.g. Ctrl-S (save), Ctrl-Alt-Delete (opens Task Manager in "
+             "You can program a combination of buttons, e.g. Ctrl-S (save), Ctrl-Alt-Delete (opens Task "
+             "Manager in "
              "Windows XP), Start-D (opens the desktop), etc.<br><br>"},
         {30010, "Click / Select", std::nullopt},
         {30063, "Alternate method", std::nullopt},
@@ -376,7 +386,8 @@ TEST(HintTable, TipFromTheItemTextAndExplanation)
     EXPECT_NE(menuHint(30019, "Enable Edge Scroll")->find("far right of the pad and pull up/down. When"),
               std::string::npos);
     EXPECT_NE(menuHint(30018, "Browse")->find("gives webpage back"), std::string::npos);
-    EXPECT_NE(menuHint(30029, "Edge Scroll Precision")->find("Edge Scroll Precision can be set"), std::string::npos);
+    EXPECT_NE(menuHint(30029, "Edge Scroll Precision")->find("Edge Scroll Precision can be set"),
+              std::string::npos);
     EXPECT_NE(menuHint(30021, "Keyboard")->find("select More\u2026 to display"), std::string::npos);
     EXPECT_NE(menuHint(30035, "Switch Screen")->find("When two screens are used"), std::string::npos);
     EXPECT_NE(menuHint(30017, "Cruise down")->find("scrolling down"), std::string::npos);

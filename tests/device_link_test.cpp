@@ -193,8 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProbeCase{"arvel_at_0x300", {"arvel:fw=0x300"}, 1, 5, true},
                       ProbeCase{"essom", {"essom:fw=0x0001"}, 1, 6, true},
                       ProbeCase{"essom_version_0", {"essom:fw=0"}, 0, 0, false},
-                      ProbeCase{"cindel", {"cindel"}, 1, 9, true},
-                      ProbeCase{"brill", {"brill"}, 1, 10, true},
+                      ProbeCase{"cindel", {"cindel"}, 1, 9, true}, ProbeCase{"brill", {"brill"}, 1, 10, true},
                       ProbeCase{"arvel2", {"arvel2"}, 1, 11, true},
                       ProbeCase{"too_new", {"cindel:fw=0x1400"}, 1000, 0, false},
                       ProbeCase{"too_new_beside_a_good_one", {"dorrin", "essom:fw=0x0400"}, 1001, 8, false},
@@ -350,7 +349,8 @@ TEST_P(PreambleThreshold, CursorSpeedOnTheRegisterFamily)
 }
 
 INSTANTIATE_TEST_SUITE_P(Firmware, PreambleThreshold,
-                         ::testing::Values(FirmwareCase{"essom:fw=0x30A", 0}, FirmwareCase{"essom:fw=0x30B", 3}),
+                         ::testing::Values(FirmwareCase{"essom:fw=0x30A", 0},
+                                           FirmwareCase{"essom:fw=0x30B", 3}),
                          [](const auto& p) { return std::to_string(p.param.preambleReports); });
 
 TEST(Senders, LegacySetByteOnlyBelow0x300)

@@ -86,9 +86,10 @@ TEST_P(ClickSelectRule, KeepsOneClickSelect)
         EXPECT_EQ(block[r.n], r.result);
     } else {
         ASSERT_EQ(f.view.messages.size(), 1u);
-        EXPECT_EQ(f.view.messages[0],
-                  "Corvane|At least one device button or the Pad must be used to Click/Select.\r\nChange another "
-                  "button assignment to \"Click/Select\" before you change this one.");
+        EXPECT_EQ(
+            f.view.messages[0],
+            "Corvane|At least one device button or the Pad must be used to Click/Select.\r\nChange another "
+            "button assignment to \"Click/Select\" before you change this one.");
         EXPECT_EQ(block, before);
     }
     EXPECT_EQ(f.config().currentButton, -1);
@@ -96,12 +97,13 @@ TEST_P(ClickSelectRule, KeepsOneClickSelect)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClickSelectRule,
-    ::testing::Values(RuleCase{"pad_click_off_without_any_button", 0x05, {}, 0, kCmdPadClick, false, 0},
-                      RuleCase{"button_disabled_while_the_pad_clicks", 0x05, {}, 3, kCmdDisable, true, 0},
-                      RuleCase{"only_click_button_to_right_click", 0x00, {{2, kFnClick}}, 2, kCmdRightClick, false, 0},
-                      RuleCase{"only_click_button_to_click_again", 0x00, {{2, kFnClick}}, 2, kCmdClick, true, 1},
-                      RuleCase{"pad_off_with_a_click_button", 0x05, {{4, kFnClick}}, 0, kCmdPadClick, true, 0x04},
-                      RuleCase{"pad_browse_keeps_its_click_bit", 0x01, {}, 0, kCmdPadBrowse, true, 0x03}),
+    ::testing::Values(
+        RuleCase{"pad_click_off_without_any_button", 0x05, {}, 0, kCmdPadClick, false, 0},
+        RuleCase{"button_disabled_while_the_pad_clicks", 0x05, {}, 3, kCmdDisable, true, 0},
+        RuleCase{"only_click_button_to_right_click", 0x00, {{2, kFnClick}}, 2, kCmdRightClick, false, 0},
+        RuleCase{"only_click_button_to_click_again", 0x00, {{2, kFnClick}}, 2, kCmdClick, true, 1},
+        RuleCase{"pad_off_with_a_click_button", 0x05, {{4, kFnClick}}, 0, kCmdPadClick, true, 0x04},
+        RuleCase{"pad_browse_keeps_its_click_bit", 0x01, {}, 0, kCmdPadBrowse, true, 0x03}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // ------------------------------------------------------- settings toggles
@@ -115,11 +117,11 @@ TEST(FunctionCommands, PadAndSettingToggles)
         uint8_t after;
     };
     const Case cases[] = {
-        {0, 0x07, kCmdPadEdgeScroll, 0x01},     {0, 0x01, kCmdPadEdgeScroll, 0x05},
-        {18, 4, kCmdAvoidEdgesToggle, 5},       {18, 0, kCmdAvoidEdgesToggle, 4},
-        {18, 1, kCmdAvoidEdgesToggle, 4},       {18, 2, kCmdAvoidEdgesToggle, 4},
-        {18, 5, kCmdAvoidEdgesToggle, 4},       {17, 0, kCmdEndSwitchIncreasing, 2},
-        {18, 0, kCmdResolutionFirst + 2, 2},    {0, 0x07, kCmdSwapButtons, 0x0F},
+        {0, 0x07, kCmdPadEdgeScroll, 0x01},  {0, 0x01, kCmdPadEdgeScroll, 0x05},
+        {18, 4, kCmdAvoidEdgesToggle, 5},    {18, 0, kCmdAvoidEdgesToggle, 4},
+        {18, 1, kCmdAvoidEdgesToggle, 4},    {18, 2, kCmdAvoidEdgesToggle, 4},
+        {18, 5, kCmdAvoidEdgesToggle, 4},    {17, 0, kCmdEndSwitchIncreasing, 2},
+        {18, 0, kCmdResolutionFirst + 2, 2}, {0, 0x07, kCmdSwapButtons, 0x0F},
     };
     for (const Case& c : cases) {
         CommandFixture f("essom");
@@ -143,7 +145,8 @@ TEST(FunctionCommands, PrecisionResetsScrollSpeedOnlyWhenItChanges)
         f.config().block[kPosEdgePrecision] = c.precision;
         f.config().block[kPosScrollSpeed] = 99;
         f.choose(0, c.command);
-        EXPECT_EQ(f.config().block[kPosScrollSpeed], c.speedAfter) << c.command << " from " << int(c.precision);
+        EXPECT_EQ(f.config().block[kPosScrollSpeed], c.speedAfter)
+            << c.command << " from " << int(c.precision);
         EXPECT_EQ(f.config().block[kPosEdgePrecision], c.command == kCmdPrecisionLow ? 32 : 16);
     }
 }
@@ -173,7 +176,8 @@ TEST(FunctionCommands, KeyBytesLowBeforeHighAndClearedForMouseCodes)
     for (const auto& l : f.sim.transcript().lines())
         if (l.kind == "set-feature")
             sent.push_back(l.text().substr(l.text().find("set-feature")));
-    EXPECT_EQ(sent, (std::vector<std::string>{"set-feature 00 02 20", "set-feature 00 07 00", "set-feature 00 0C 00"}));
+    EXPECT_EQ(sent, (std::vector<std::string>{"set-feature 00 02 20", "set-feature 00 07 00",
+                                              "set-feature 00 0C 00"}));
 }
 
 TEST(FunctionCommands, KeyboardDialogGetsTheCurrentWord)
@@ -205,9 +209,10 @@ TEST(FunctionCommands, SnippetKeystrokesAreSharedByTwoSnippetButtons)
         const auto before = f.config().block;
         f.choose(2, kCmdSnippetFirst + 3);
         ASSERT_EQ(f.view.messages.size(), 1u);
-        EXPECT_EQ(f.view.messages[0],
-                  "Another button is programmed with the this function.|Only one button can be assigned to snippet "
-                  "function. If you proceed, the text will be overwritten. Do you want to continue?");
+        EXPECT_EQ(
+            f.view.messages[0],
+            "Another button is programmed with the this function.|Only one button can be assigned to snippet "
+            "function. If you proceed, the text will be overwritten. Do you want to continue?");
         if (!yes) {
             EXPECT_EQ(f.config().block, before);
             continue;
@@ -228,7 +233,8 @@ TEST(FunctionCommands, NoDeviceShowsTheCableMessage)
     f.view.messages.clear();
     const auto before = f.config().block;
     f.choose(2, kCmdRightClick);
-    EXPECT_EQ(f.view.messages, std::vector<std::string>{"|Connect the USB cable to change the function of a button."});
+    EXPECT_EQ(f.view.messages,
+              std::vector<std::string>{"|Connect the USB cable to change the function of a button."});
     EXPECT_EQ(f.config().block, before);
     EXPECT_EQ(f.config().currentButton, -1);
 }

@@ -23,8 +23,8 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -79,7 +79,8 @@ public:
             ::close(out_);
     }
 
-    bool spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& errFile)
+    bool spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::string& errFile)
     {
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -87,8 +88,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0600);
         std::vector<char*> argv;
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -268,7 +269,8 @@ TEST_F(SingleInstance, SecondStartHandsOverAndEndsAtOnce)
     Child first;
     ASSERT_TRUE(start(first, "first.err"));
     ASSERT_TRUE(waitFor([&] { return isSocket(socket_); }, kStartTimeout))
-        << "the first copy never listened\n" << errors("first.err");
+        << "the first copy never listened\n"
+        << errors("first.err");
 
     Child second;
     ASSERT_TRUE(start(second, "second.err"));
@@ -278,7 +280,8 @@ TEST_F(SingleInstance, SecondStartHandsOverAndEndsAtOnce)
     EXPECT_EQ(WEXITSTATUS(*status), 0) << errors("second.err");
 
     EXPECT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout))
-        << "first copy printed: " << first.output() << "\n" << errors("first.err");
+        << "first copy printed: " << first.output() << "\n"
+        << errors("first.err");
     // Still the one copy: the second did not take over the socket.
     EXPECT_TRUE(accepts(socket_));
     terminate(first);
@@ -298,8 +301,8 @@ TEST_F(SingleInstance, StaleSocketOfACrashedCopyDoesNotBlockANewOne)
 
     Child first;
     ASSERT_TRUE(start(first, "first.err"));
-    ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout))
-        << "the new copy never listened\n" << errors("first.err");
+    ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout)) << "the new copy never listened\n"
+                                                                          << errors("first.err");
     // The probe itself was a connection, which the new copy answers.
     ASSERT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 1)) << errors("first.err");
     // It is a working first copy: a later start still hands over to it.

@@ -34,16 +34,11 @@ TEST(HidapiUtil, HidrawSysnameAcceptsOnlyHidrawNodes)
         const char* sysname;
     };
     const Case cases[] = {
-        {"/dev/hidraw3", "hidraw3"},
-        {"/dev/hidraw12", "hidraw12"},
-        {"hidraw0", "hidraw0"},
-        {"/dev/hidraw", ""},
-        {"/dev/hidraw3/", ""},
-        {"/dev/hidrawx", ""},
-        {"/dev/hidraw1a", ""},
-        {"/dev/usb/hiddev0", ""},
-        {"1-1.2:1.0", ""},
-        {"", ""},
+        {"/dev/hidraw3", "hidraw3"}, {"/dev/hidraw12", "hidraw12"},
+        {"hidraw0", "hidraw0"},      {"/dev/hidraw", ""},
+        {"/dev/hidraw3/", ""},       {"/dev/hidrawx", ""},
+        {"/dev/hidraw1a", ""},       {"/dev/usb/hiddev0", ""},
+        {"1-1.2:1.0", ""},           {"", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(hidrawSysname(c.path), c.sysname) << c.path;
@@ -57,9 +52,10 @@ TEST(HidapiUtil, SysattrNumbersMustBeWholeAndInRange)
         std::optional<int> expected;
     };
     const Case cases[] = {
-        {"3", 255, 3},       {"3\n", 255, 3},     {"255", 255, 255},     {"127", 127, 127},
-        {"128", 127, {}},    {"0", 255, {}},      {"", 255, {}},         {"\n", 255, {}},
-        {"-1", 255, {}},     {"1x", 255, {}},     {"99999999999", 255, {}},
+        {"3", 255, 3},     {"3\n", 255, 3},          {"255", 255, 255},
+        {"127", 127, 127}, {"128", 127, {}},         {"0", 255, {}},
+        {"", 255, {}},     {"\n", 255, {}},          {"-1", 255, {}},
+        {"1x", 255, {}},   {"99999999999", 255, {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseSysattrNumber(c.text, c.max), c.expected) << '"' << c.text << '"';
@@ -107,10 +103,14 @@ TEST(HidapiUtil, OpenErrnoClassification)
         HidOpenError expected;
     };
     const Case cases[] = {
-        {EACCES, HidOpenError::PermissionDenied}, {EPERM, HidOpenError::PermissionDenied},
-        {ENOENT, HidOpenError::NotFound},         {ENODEV, HidOpenError::NotFound},
-        {ENXIO, HidOpenError::NotFound},          {EBUSY, HidOpenError::Other},
-        {EINVAL, HidOpenError::Other},            {0, HidOpenError::Other},
+        {EACCES, HidOpenError::PermissionDenied},
+        {EPERM, HidOpenError::PermissionDenied},
+        {ENOENT, HidOpenError::NotFound},
+        {ENODEV, HidOpenError::NotFound},
+        {ENXIO, HidOpenError::NotFound},
+        {EBUSY, HidOpenError::Other},
+        {EINVAL, HidOpenError::Other},
+        {0, HidOpenError::Other},
     };
     for (const auto& c : cases)
         EXPECT_EQ(classifyOpenErrno(c.err), c.expected) << c.err;
@@ -125,12 +125,12 @@ const Bytes kMouse{
     0xC0, 0xC0,
 };
 const Bytes kVendor{
-    0x06, 0xFF, 0xFF, 0x09, 0x01, 0xA1, 0x01,        // vendor page 0xFFFF, usage 1
+    0x06, 0xFF, 0xFF, 0x09, 0x01, 0xA1, 0x01,  // vendor page 0xFFFF, usage 1
     0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x08,
     0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0,
 };
 const Bytes kReceiver{
-    0x06, 0x01, 0xFF, 0x09, 0x01, 0xA1, 0x01,        // vendor page 0xFF01
+    0x06, 0x01, 0xFF, 0x09, 0x01, 0xA1, 0x01,  // vendor page 0xFF01
     0x85, 0x04, 0x09, 0x01, 0x95, 0x07, 0xB1, 0x02, 0xC0,
 };
 
@@ -156,11 +156,17 @@ TEST(HidapiUtil, TopLevelCollectionsOfReportDescriptors)
          concat({kMouse, kVendor, kReceiver}),
          {{0x01, 0x02}, {0xFFFF, 0x01}, {0xFF01, 0x01}}},
         {"page in effect at the collection", {0x09, 0x02, 0x05, 0x01, 0xA1, 0x01, 0xC0}, {{0x01, 0x02}}},
-        {"4-byte usage names its page", {0x05, 0x01, 0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01, 0xC0}, {{0x0C, 0x01}}},
-        {"pop restores the page", {0x05, 0x01, 0xA4, 0x06, 0x00, 0xFF, 0xB4, 0x09, 0x06, 0xA1, 0x01, 0xC0}, {{0x01, 0x06}}},
+        {"4-byte usage names its page",
+         {0x05, 0x01, 0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01, 0xC0},
+         {{0x0C, 0x01}}},
+        {"pop restores the page",
+         {0x05, 0x01, 0xA4, 0x06, 0x00, 0xFF, 0xB4, 0x09, 0x06, 0xA1, 0x01, 0xC0},
+         {{0x01, 0x06}}},
         {"long item skipped", concat({{0xFE, 0x02, 0x10, 0xAA, 0xBB}, kMouse}), {{0x01, 0x02}}},
         {"main item ends the usage", {0x05, 0x01, 0x09, 0x02, 0x81, 0x02, 0xA1, 0x01, 0xC0}, {{0x01, 0x00}}},
-        {"first usage names the collection", {0x05, 0x01, 0x09, 0x02, 0x09, 0x01, 0xA1, 0x01, 0xC0}, {{0x01, 0x02}}},
+        {"first usage names the collection",
+         {0x05, 0x01, 0x09, 0x02, 0x09, 0x01, 0xA1, 0x01, 0xC0},
+         {{0x01, 0x02}}},
         {"truncated tail keeps what came before", concat({kVendor, {0x06, 0x00}}), {{0xFFFF, 0x01}}},
         {"truncated inside the first collection", {0x06, 0xFF, 0xFF, 0x09, 0x01, 0xA1}, {}},
         {"empty", {}, {}},
@@ -190,9 +196,9 @@ TEST(HidapiUtil, OneEntryPerTopLevelCollectionOfEachNode)
     // What hidapi 0.13 lists: nested collections, nothing useful for a node
     // it could not open, duplicates.
     const std::vector<HidInterfaceInfo> raw{
-        entry("/dev/hidraw1", 0x01, 0x02), entry("/dev/hidraw1", 0x01, 0x01),
-        entry("/dev/hidraw2", 0x00, 0x00),
-        entry("/dev/hidraw3", 0xFFFF, 0x01), entry("/dev/hidraw3", 0xFFFF, 0x01), entry("/dev/hidraw3", 0x01, 0x02),
+        entry("/dev/hidraw1", 0x01, 0x02),   entry("/dev/hidraw1", 0x01, 0x01),
+        entry("/dev/hidraw2", 0x00, 0x00),   entry("/dev/hidraw3", 0xFFFF, 0x01),
+        entry("/dev/hidraw3", 0xFFFF, 0x01), entry("/dev/hidraw3", 0x01, 0x02),
     };
     const DescriptorReader reader = [&](const std::string& path) -> std::optional<Bytes> {
         if (path == "/dev/hidraw1")
@@ -203,8 +209,7 @@ TEST(HidapiUtil, OneEntryPerTopLevelCollectionOfEachNode)
     };
     const auto got = entriesPerCollection(raw, reader);
     const std::vector<std::tuple<std::string, uint16_t, uint16_t>> expected{
-        {"/dev/hidraw1", 0x01, 0x02},
-        {"/dev/hidraw2", 0xFFFF, 0x01}, {"/dev/hidraw2", 0x01, 0x02},
+        {"/dev/hidraw1", 0x01, 0x02},   {"/dev/hidraw2", 0xFFFF, 0x01}, {"/dev/hidraw2", 0x01, 0x02},
         {"/dev/hidraw3", 0xFFFF, 0x01}, {"/dev/hidraw3", 0x01, 0x02},
     };
     ASSERT_EQ(got.size(), expected.size());
@@ -268,8 +273,8 @@ class HidapiBoundedIo : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        io = std::make_unique<BoundedIo>(
-            [node = std::make_shared<FakeNode>(control)](std::span<const uint8_t> d) { return node->write(d); });
+        io = std::make_unique<BoundedIo>([node = std::make_shared<FakeNode>(control)](
+                                             std::span<const uint8_t> d) { return node->write(d); });
     }
 
     void TearDown() override

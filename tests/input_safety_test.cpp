@@ -19,6 +19,7 @@
 
 #include "app/first_run.h"
 #include "cli/cli.h"
+#include "cli_run.h"
 #include "config/config_model.h"
 #include "config/pointer_settings.h"
 #include "device/device_link.h"
@@ -26,7 +27,6 @@
 #include "device/model_views.h"
 #include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
-#include "cli_run.h"
 #include "temp_dir.h"
 #include "test_support.h"
 #include "texts/text_table.h"
@@ -36,13 +36,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
-
 // A user's file: two classic profiles and a language.
-constexpr const char* kProfiles = "[Profile]\nNumberOfProfiles=2\nNumberOfProfiles.F=1\n"
-                                  "[Profile00]\nName=Office\nName.F=Games\n"
-                                  "[Profile01]\nName=Home\n"
-                                  "[General]\nLangauge=SE\n";
+constexpr const char* kProfiles =
+    "[Profile]\nNumberOfProfiles=2\nNumberOfProfiles.F=1\n"
+    "[Profile00]\nName=Office\nName.F=Games\n"
+    "[Profile01]\nName=Home\n"
+    "[General]\nLangauge=SE\n";
 
 // ------------------------------------------------- lines the reader rejects
 
@@ -133,8 +132,9 @@ TEST(SettingsFirstRun, UnreadableCountKeepsACopyBeforeTheDefaults)
 {
     TempDir dir("count");
     const fs::path file = dir / "cvkeys.ini";
-    const std::string contents = "[Profile]\nNumberOfProfiles=1\nNumberOfProfiles.F=+1\n"
-                                 "[Profile00]\nName=Office\nName.F=Games\n";
+    const std::string contents =
+        "[Profile]\nNumberOfProfiles=1\nNumberOfProfiles.F=+1\n"
+        "[Profile00]\nName=Office\nName.F=Games\n";
     putFile(file, contents);
     std::unique_ptr<ISettingsStore> s = makeFileSettingsStore(file.string());
     writeFirstRunDefaults(*s);
@@ -186,8 +186,8 @@ TEST_P(OddFile, LanguageFileFallsBackToTheDefaults)
     EXPECT_FALSE(table.loadLanguageFile((dir / "Language.XX").string()));
     EXPECT_EQ(table.lookup(149, "OK"), "OK");
 
-    const CliResult r = cli({"--simulate", "none", "--settings", ":memory:", "--language", "XX", "--language-dir",
-                             dir.path().string(), "text 149"});
+    const CliResult r = cli({"--simulate", "none", "--settings", ":memory:", "--language", "XX",
+                             "--language-dir", dir.path().string(), "text 149"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "OK\n");
 }
@@ -215,7 +215,9 @@ TEST_P(OddFile, SettingsFileIsNeitherReadNorWritten)
 INSTANTIATE_TEST_SUITE_P(Paths, OddFile,
                          ::testing::Values(OddCase{"Folder", Odd::Folder}, OddCase{"Fifo", Odd::Fifo},
                                            OddCase{"DevZero", Odd::DevZero}),
-                         [](const ::testing::TestParamInfo<OddCase>& c) { return std::string(c.param.name); });
+                         [](const ::testing::TestParamInfo<OddCase>& c) {
+                             return std::string(c.param.name);
+                         });
 
 TEST(LanguageFile, OversizedFileFallsBackToTheDefaults)
 {
@@ -245,10 +247,10 @@ TEST(PanelInput, FarOffDropsStoreTheTrackEnds)
         int value;
     };
     const Case cases[] = {
-        {kRowCursorSpeed, INT_MIN, 5},       {kRowCursorSpeed, INT_MAX, 11},
-        {kRowCursorSpeed, -1000000, 5},      {kRowCursorSpeed, 1000000, 11},
+        {kRowCursorSpeed, INT_MIN, 5},        {kRowCursorSpeed, INT_MAX, 11},
+        {kRowCursorSpeed, -1000000, 5},       {kRowCursorSpeed, 1000000, 11},
         {kRowScrollAcceleration, INT_MIN, 0}, {kRowScrollAcceleration, INT_MAX, 255},
-        {kRowPollingInterval, INT_MIN, 0},   {kRowPollingInterval, INT_MAX, 255},
+        {kRowPollingInterval, INT_MIN, 0},    {kRowPollingInterval, INT_MAX, 255},
     };
     for (const Case& c : cases)
         EXPECT_EQ(dropValue(c.row, model, c.x), c.value) << "row " << c.row << " x " << c.x;
@@ -266,12 +268,8 @@ struct SpotCase {
 TEST(PanelInput, SpotsOnlyWhereTheCursorSpeedRowIsDrawn)
 {
     const SpotCase cases[] = {
-        {{"dorrin"}, true},
-        {{"arvel"}, true},
-        {{"arvel:fw=0x319"}, false},
-        {{"arvel-old"}, false},
-        {{}, false},
-        {{"essom", "cindel"}, false},
+        {{"dorrin"}, true},     {{"arvel"}, true}, {{"arvel:fw=0x319"}, false},
+        {{"arvel-old"}, false}, {{}, false},       {{"essom", "cindel"}, false},
     };
     for (const SpotCase& c : cases) {
         test::SimFixture f;

@@ -22,7 +22,10 @@ IKeyboardLayout& layout(const std::string& name) { return test::namedLayout(name
 
 }  // namespace
 
-void PrintTo(const KeyLabels& l, std::ostream* os) { *os << '{' << l.plain << '|' << l.shift << '|' << l.ctrlAlt << '}'; }
+void PrintTo(const KeyLabels& l, std::ostream* os)
+{
+    *os << '{' << l.plain << '|' << l.shift << '|' << l.ctrlAlt << '}';
+}
 
 namespace {
 
@@ -115,7 +118,8 @@ TEST(KeyboardModel, PreselectionFromAWord)
     const Case cases[] = {
         {0x0504, {kKeyLeftCtrl, kKeyLeftAlt, 0x04}, 0x0504},
         {0x0106, {kKeyLeftCtrl, 0x06}, 0x0106},
-        {0x7F00, {kKeyLeftCtrl, kKeyLeftShift, kKeyLeftAlt, kKeyWindows, kKeyRightCtrl, kKeyRightShift, kKeyAltGr},
+        {0x7F00,
+         {kKeyLeftCtrl, kKeyLeftShift, kKeyLeftAlt, kKeyWindows, kKeyRightCtrl, kKeyRightShift, kKeyAltGr},
          0x7F00},
         // The right Windows bit lights the one Windows key, which answers
         // with the left bit.
@@ -202,10 +206,10 @@ TEST(KeyNames, UsagePositionAndScanCodeTables)
         int usage, position, scanCode;
     };
     const Case cases[] = {
-        {0x00, 0, 0},       {0x03, 0, 0},        {0x04, 31, 0x1E},    {0x29, 110, 0x01}, {0x35, 1, 0x29},
-        {0x64, 45, 0x56},   {0x32, 42, 0x2B},    {0x31, 29, 0x2B},    {0x38, 55, 0x35},  {0x45, 123, 0x58},
-        {0x46, 124, 0},     {0x47, 125, 0x46},   {0x48, 126, 0},      {0x65, 129, 0},    {0x49, 75, 0xE052},
-        {0x54, 95, 0xE035}, {0x58, 108, 0xE01C}, {0x85, 107, 0},      {0x87, 56, 0},     {0x86, 0, 0},
+        {0x00, 0, 0},       {0x03, 0, 0},        {0x04, 31, 0x1E}, {0x29, 110, 0x01}, {0x35, 1, 0x29},
+        {0x64, 45, 0x56},   {0x32, 42, 0x2B},    {0x31, 29, 0x2B}, {0x38, 55, 0x35},  {0x45, 123, 0x58},
+        {0x46, 124, 0},     {0x47, 125, 0x46},   {0x48, 126, 0},   {0x65, 129, 0},    {0x49, 75, 0xE052},
+        {0x54, 95, 0xE035}, {0x58, 108, 0xE01C}, {0x85, 107, 0},   {0x87, 56, 0},     {0x86, 0, 0},
         {0xE0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -232,7 +236,8 @@ TEST(KeyNames, KeyTextOfWords)
         {"us", 0x004F, "Right"},
         {"us", 0x0052, "Upp"},
         {"us", 0x0287, "Left Shift"},
-        {"us", 0xFF00, "Left Ctrl + Left Shift + Left Alt + Start + Right Ctrl + Right Shift + Right Alt + Start"},
+        {"us", 0xFF00,
+         "Left Ctrl + Left Shift + Left Alt + Start + Right Ctrl + Right Shift + Right Alt + Start"},
         {"us", 0x042B, "Left Alt + Tab"},
         {"us", 0x0065, "Content Menu"},
         {"us", 0x0058, "Enter"},
@@ -296,14 +301,10 @@ TEST(KeyNames, DrawnLabelsDropThePlainLetterBesideItsCapital)
         KeyLabels labels;
     };
     const Case cases[] = {
-        {"us", 0x04, {"", "A", ""}},
-        {"se", 0x33, {"", "\u00d6", "\u00f8"}},
-        {"se", 0x1F, {"2", "\"", "@"}},
-        {"se", 0x24, {"7", "/", "{"}},
-        {"fr", 0x1E, {"&&", "1", "\u00b9"}},
-        {"us", 0x29, {"Esc", "", ""}},
-        {"us", 0x2A, {"Backspace\n", "", ""}},
-        {"us", kKeyWindows, {"        Start\n", "", ""}},
+        {"us", 0x04, {"", "A", ""}},           {"se", 0x33, {"", "\u00d6", "\u00f8"}},
+        {"se", 0x1F, {"2", "\"", "@"}},        {"se", 0x24, {"7", "/", "{"}},
+        {"fr", 0x1E, {"&&", "1", "\u00b9"}},   {"us", 0x29, {"Esc", "", ""}},
+        {"us", 0x2A, {"Backspace\n", "", ""}}, {"us", kKeyWindows, {"        Start\n", "", ""}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(keyLabels(keyIndexOfCode(c.code), layout(c.layout)), c.labels) << c.layout << " " << c.code;

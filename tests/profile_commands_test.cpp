@@ -50,7 +50,8 @@ struct ProfileFixture : test::ControllerRig<DialogView> {
         sim.attach(device);
         for (size_t i = 0; i < names.size(); ++i)
             writeProfile(store, static_cast<int>(i), names[i], listF);
-        store.writeInt("Profile", listF ? "NumberOfProfiles.F" : "NumberOfProfiles", static_cast<int>(names.size()));
+        store.writeInt("Profile", listF ? "NumberOfProfiles.F" : "NumberOfProfiles",
+                       static_cast<int>(names.size()));
         start();
         sim.transcript().clear();
         view.messages.clear();
@@ -66,7 +67,8 @@ struct ProfileFixture : test::ControllerRig<DialogView> {
     {
         std::vector<std::string> names;
         for (const TrayMenuItem& i : c.profiles().trayMenu())
-            names.push_back(i.command == 0 ? "--" : fmt::format("{} {}{}", i.command, i.text, i.checked ? " [x]" : ""));
+            names.push_back(
+                i.command == 0 ? "--" : fmt::format("{} {}{}", i.command, i.text, i.checked ? " [x]" : ""));
         return names;
     }
 };
@@ -75,8 +77,9 @@ TEST(ProfileCommands, SelectorIsSortedWhileTheMenuKeepsListOrder)
 {
     ProfileFixture f("essom", {"WEB", "CAD", "Desktop"}, false);
     EXPECT_EQ(f.selectorNames(), (std::vector<std::string>{"CAD", "Desktop", "WEB"}));
-    EXPECT_EQ(f.trayNames(), (std::vector<std::string>{"20402 WEB", "20403 CAD", "20404 Desktop", "--",
-                                                       "20400 Open CV Keys", "1023 About CV Keys", "20401 Exit"}));
+    EXPECT_EQ(f.trayNames(),
+              (std::vector<std::string>{"20402 WEB", "20403 CAD", "20404 Desktop", "--", "20400 Open CV Keys",
+                                        "1023 About CV Keys", "20401 Exit"}));
     // The third menu item is "Desktop": it is selected and Apply is posted.
     f.c.handleCommand(20404);
     ASSERT_NE(f.c.profiles().active(), nullptr);

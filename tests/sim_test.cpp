@@ -109,7 +109,8 @@ TEST(SimParse, BadInputNamesTheBadPart)
             parseSimSetup(c.setup);
             ADD_FAILURE() << "accepted: " << c.setup;
         } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << c.setup << " -> " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos)
+                << c.setup << " -> " << e.what();
         }
     }
 }

@@ -18,7 +18,10 @@ namespace {
 
 IKeyboardLayout& layout(const std::string& name) { return test::namedLayout(name); }
 
-std::vector<Stroke> strokesOf(const StrokeConversion& c) { return {c.strokes.begin(), c.strokes.begin() + c.count}; }
+std::vector<Stroke> strokesOf(const StrokeConversion& c)
+{
+    return {c.strokes.begin(), c.strokes.begin() + c.count};
+}
 
 TEST(StrokesText, ConvertsCharactersOnTheGivenLayout)
 {
@@ -160,7 +163,9 @@ TEST(StrokesReadBack, SkipsStrokesWithoutACharacter)
     usages[8] = 0x28;  // Enter
     usages[9] = 0x07;  // d with Ctrl: a control character
     modifiers[9] = 0x01;
-    EXPECT_EQ(strokesToText(usages, modifiers, layout("us")), u"\x04\r\nc" u"b");
+    EXPECT_EQ(strokesToText(usages, modifiers, layout("us")),
+              u"\x04\r\nc"
+              u"b");
     EXPECT_EQ(strokeToChar(0, 0, layout("us")), std::nullopt);
     EXPECT_EQ(strokeToChar(0x1F, 0x41, layout("se")), U'@');
     EXPECT_EQ(strokeToChar(0x1F, 0x40, layout("se")), U'2');

@@ -35,7 +35,8 @@ TEST(TestHome, FreshAndNamedAfterTheProcessAndTheTest)
     ASSERT_TRUE(inside(home, CVK_TEST_HOME_ROOT)) << home;
     EXPECT_EQ(home.filename().string(),
               std::to_string(::getpid()) + "-TestHome.FreshAndNamedAfterTheProcessAndTheTest");
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         EXPECT_TRUE(inside(env(name), home)) << name << "=" << env(name);
     for (const fs::directory_entry& entry : fs::directory_iterator(home))
         EXPECT_EQ(entry.path(), env("XDG_RUNTIME_DIR")) << "left over in a fresh home";

@@ -13,9 +13,9 @@
 
 #include "app/main_controller.h"
 #include "app/view_port.h"
+#include "device/device_link.h"
 #include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
-#include "device/device_link.h"
 #include "sim/sim.h"
 
 namespace cvk {
@@ -85,15 +85,16 @@ struct SimFixture {
     DeviceLink link{bus, clock, view};
 
     // Transcript lines of the given kinds, as text without the time column.
-    std::vector<std::string> reports(const std::vector<std::string>& kinds = {"out", "in", "set-feature",
-                                                                             "get-feature", "no-answer"}) const
+    std::vector<std::string> reports(const std::vector<std::string>& kinds = {
+                                         "out", "in", "set-feature", "get-feature", "no-answer"}) const
     {
         std::vector<std::string> result;
         for (const sim::TranscriptLine& line : sim.transcript().lines()) {
             if (!kinds.empty() && std::find(kinds.begin(), kinds.end(), line.kind) == kinds.end())
                 continue;
             const std::string text = line.text();
-            result.push_back(text.substr(text.find_first_not_of(' ', text.find(' ', text.find_first_not_of(' ')))));
+            result.push_back(
+                text.substr(text.find_first_not_of(' ', text.find(' ', text.find_first_not_of(' ')))));
         }
         return result;
     }
@@ -118,7 +119,9 @@ struct ControllerRig {
     FixedSystemSettings system;
     CMainController c;
 
-    explicit ControllerRig(IKeyboardLayout* layout = nullptr) : c(MainPorts{sim, clock, view, store, system, layout}) {}
+    explicit ControllerRig(IKeyboardLayout* layout = nullptr)
+        : c(MainPorts{sim, clock, view, store, system, layout})
+    {}
 
     ConfigModel& config() { return ControllerProbe::config(c); }
     DeviceLink& link() { return ControllerProbe::link(c); }

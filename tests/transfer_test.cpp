@@ -128,7 +128,8 @@ TEST(ConfigurationRead, RegisterFamilyUsesIndexedStrings)
         f.start();
         const auto strings = f.lines({"get-string"});
         ASSERT_FALSE(strings.empty()) << c.setup;
-        EXPECT_TRUE(strings.front().starts_with(fmt::format("+0 06 get-string {:02X} ", c.index))) << strings.front();
+        EXPECT_TRUE(strings.front().starts_with(fmt::format("+0 06 get-string {:02X} ", c.index)))
+            << strings.front();
         EXPECT_EQ(f.config().exchangedLength, 32);
         const auto& device = f.sim.find(kModelEssom)->block();
         EXPECT_TRUE(std::equal(device.begin(), device.end(), f.config().block.begin())) << c.setup;
@@ -269,8 +270,8 @@ TEST(WriteSequence, DorrinWritesEveryPositionThenVerifiesFourAtATime)
         // The verify request keeps bytes 1..7 of the last write request.
         expected.push_back(fmt::format("+0 08 out {:02X} 0E 1C 39 5F {:02X} 00 00", a / 4, last));
         expected.push_back(fmt::format("+0 08 in {:02X} {:02X} {:02X} {:02X} {:02X} 00 00 00", a / 4,
-                                       f.config().block[a - 32], f.config().block[a - 31], f.config().block[a - 30],
-                                       f.config().block[a - 29]));
+                                       f.config().block[a - 32], f.config().block[a - 31],
+                                       f.config().block[a - 30], f.config().block[a - 29]));
     }
     EXPECT_EQ(f.lines({"out", "in"}, from), expected);
     EXPECT_EQ(f.sim.find(kModelDorrin)->block()[2], kFnRightClick);
@@ -341,7 +342,8 @@ TEST_P(RegisterWrite, StartBytesEndWithTheirPausesThenReadBack)
     std::vector<std::string> expected;
     int pause = 0;
     if (p.preamble) {
-        expected = {"+0 06 set-feature 01 00 00", "+20 06 set-feature 01 20 22", "+20 06 set-feature 01 21 E0"};
+        expected = {"+0 06 set-feature 01 00 00", "+20 06 set-feature 01 20 22",
+                    "+20 06 set-feature 01 21 E0"};
         pause = 20;
     }
     expected.push_back(fmt::format("+{} 06 set-feature 01 FF F8", pause));

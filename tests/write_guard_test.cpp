@@ -119,8 +119,8 @@ TEST(WriteGuard, ApplyDuringTheFetchWakeUpSendsNothing)
 {
     // The fetch loop has just cleared the block when the nested Apply runs.
     for (const char* command : {"1010", "1"}) {
-        const CliRun r = run({"dorrin-receiver:wake-after=5"},
-                          {std::string("pump 2 command ") + command, "show state", "tick 3", "show state"});
+        const CliRun r = run({"dorrin-receiver:wake-after=5"}, {std::string("pump 2 command ") + command,
+                                                                "show state", "tick 3", "show state"});
         ASSERT_EQ(r.rc, 0) << r.out;
         EXPECT_TRUE(contains(r.out, "apply: not written\n")) << r.out;
         EXPECT_FALSE(contains(r.out, "written and verified")) << r.out;
@@ -132,8 +132,8 @@ TEST(WriteGuard, ApplyDuringTheFetchWakeUpSendsNothing)
 
 TEST(WriteGuard, ReceiverAloneDoesNotWriteItsStoredCopy)
 {
-    const CliRun r = run({"receiver", "cindel"},
-                      {"apply", "unplug 09", "tick 21", "show state", "button 3", "command 30011", "apply"});
+    const CliRun r = run({"receiver", "cindel"}, {"apply", "unplug 09", "tick 21", "show state", "button 3",
+                                                  "command 30011", "apply"});
     ASSERT_EQ(r.rc, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "model: -9\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "Connect the Corvane with its USB cable")) << r.out;
@@ -162,7 +162,7 @@ TEST(WriteGuard, LegacyApplySaysItIsNotConfirmed)
     // The read works; the device stops answering before the legacy report.
     const int start = countedReports(run({"arvel-old"}, {"show state"}).trace);
     const CliRun failed = run({"arvel-old:no-answer-from=" + std::to_string(start)},
-                           {"text 1", "show store", "text 2", "apply", "text 3", "show store", "text 4"});
+                              {"text 1", "show store", "text 2", "apply", "text 3", "show store", "text 4"});
     EXPECT_TRUE(contains(failed.out, "Error occurred while saving changes")) << failed.out;
     EXPECT_TRUE(contains(failed.out, "apply: not written\n")) << failed.out;
     EXPECT_FALSE(contains(failed.out, "apply: sent")) << failed.out;
@@ -181,10 +181,10 @@ void PrintTo(const SweepModel& m, std::ostream* os) { *os << m.model; }
 
 // Texts that mark where a step's output begins; none of them shows up
 // otherwise in these runs.
-constexpr const char* kMarkA = "Only On/Off\n";        // text 222
-constexpr const char* kMarkB = "Alternate method\n";   // text 238
+constexpr const char* kMarkA = "Only On/Off\n";             // text 222
+constexpr const char* kMarkB = "Alternate method\n";        // text 238
 constexpr const char* kMarkC = "Update In Progress ...\n";  // text 214
-constexpr const char* kMarkD = "Signature\n";          // text 224
+constexpr const char* kMarkD = "Signature\n";               // text 224
 
 std::string hexOnly(const std::string& text)
 {
@@ -228,8 +228,14 @@ Slices slice(const std::string& out)
 
 std::vector<std::string> sweepSteps(const SweepModel& m, bool apply, bool readBack = true)
 {
-    std::vector<std::string> s{"button " + std::to_string(m.button), "command 30011", "show block", "text 222",
-                               "show reference", "text 238", "show store", "text 214"};
+    std::vector<std::string> s{"button " + std::to_string(m.button),
+                               "command 30011",
+                               "show block",
+                               "text 222",
+                               "show reference",
+                               "text 238",
+                               "show store",
+                               "text 214"};
     if (apply)
         s.push_back("apply");
     for (const char* x : {"text 222", "show reference", "text 238", "show store", "text 214", "text 224"})
@@ -302,22 +308,23 @@ TEST_P(WriteFaultSweep, NeverClaimsAWriteThatDidNotHappen)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, WriteFaultSweep,
-                         ::testing::Values(SweepModel{"arvel-old", "apply: sent (the device does not confirm)", 0, 2},
-                                           SweepModel{"arvel", "apply: written and verified", 32, 3},
-                                           SweepModel{"essom", "apply: written and verified", 32, 2},
-                                           SweepModel{"dorrin-receiver", "apply: written and verified", 64, 3},
-                                           SweepModel{"dorrin", "apply: written and verified", 64, 3},
-                                           SweepModel{"cindel", "apply: written and verified", 90, 3},
-                                           SweepModel{"brill", "apply: written and verified", 90, 3},
-                                           SweepModel{"arvel2", "apply: written and verified", 90, 3}),
-                         [](const ::testing::TestParamInfo<SweepModel>& p) {
-                             std::string name = p.param.model;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Models, WriteFaultSweep,
+    ::testing::Values(SweepModel{"arvel-old", "apply: sent (the device does not confirm)", 0, 2},
+                      SweepModel{"arvel", "apply: written and verified", 32, 3},
+                      SweepModel{"essom", "apply: written and verified", 32, 2},
+                      SweepModel{"dorrin-receiver", "apply: written and verified", 64, 3},
+                      SweepModel{"dorrin", "apply: written and verified", 64, 3},
+                      SweepModel{"cindel", "apply: written and verified", 90, 3},
+                      SweepModel{"brill", "apply: written and verified", 90, 3},
+                      SweepModel{"arvel2", "apply: written and verified", 90, 3}),
+    [](const ::testing::TestParamInfo<SweepModel>& p) {
+        std::string name = p.param.model;
+        for (char& ch : name)
+            if (ch == '-')
+                ch = '_';
+        return name;
+    });
 
 }  // namespace
 }  // namespace cvk

@@ -56,7 +56,7 @@ TEST(XkbLayout, CharactersOfKeysInShiftStates)
         {"se", 0x0D, kShiftStateNone, U'\u00b4'},  // dead acute
         {"se", 0x0D, kShiftStateShift, U'`'},      // dead grave
         {"se", 0x56, kShiftStateNone, U'<'},
-        {"se", 0x1C, kShiftStateAltGr, 0},   // Enter has no Alt Gr level
+        {"se", 0x1C, kShiftStateAltGr, 0},    // Enter has no Alt Gr level
         {"se", 0xE035, kShiftStateAltGr, 0},  // nor the keypad
         {"se", 0xE035, kShiftStateNone, U'/'},
         {"se", 0x3B, kShiftStateNone, 0},  // F1
@@ -66,7 +66,8 @@ TEST(XkbLayout, CharactersOfKeysInShiftStates)
     for (const Case& c : cases) {
         auto l = makeXkbLayout(c.layout);
         const auto got = l->charForStroke(c.scanCode, c.shiftState);
-        EXPECT_EQ(got.value_or(0), c.c) << c.layout << " " << std::hex << c.scanCode << " state " << c.shiftState;
+        EXPECT_EQ(got.value_or(0), c.c)
+            << c.layout << " " << std::hex << c.scanCode << " state " << c.shiftState;
         EXPECT_NE(got, std::optional<char32_t>(0));
     }
 }
@@ -79,13 +80,12 @@ TEST(XkbLayout, KeyForCharacterPrefersPlainStatesAndTheMainBlock)
         KeyStroke stroke;
     };
     const Case cases[] = {
-        {"us", U'a', {0x1E, kShiftStateNone}},  {"us", U'A', {0x1E, kShiftStateShift}},
-        {"us", U'*', {0x09, kShiftStateShift}}, {"us", U'/', {0x35, kShiftStateNone}},
-        {"us", U'\r', {0x1C, kShiftStateNone}}, {"us", U'\n', {0x1C, kShiftStateCtrl}},
-        {"us", U'\x01', {0x1E, kShiftStateCtrl}},
-        {"se", U'@', {0x03, kShiftStateAltGr}}, {"se", U'\u00b4', {0x0D, kShiftStateNone}},
-        {"se", U'|', {0x56, kShiftStateAltGr}}, {"fr", U'1', {0x02, kShiftStateShift}},
-        {"fr", U'&', {0x02, kShiftStateNone}},
+        {"us", U'a', {0x1E, kShiftStateNone}},      {"us", U'A', {0x1E, kShiftStateShift}},
+        {"us", U'*', {0x09, kShiftStateShift}},     {"us", U'/', {0x35, kShiftStateNone}},
+        {"us", U'\r', {0x1C, kShiftStateNone}},     {"us", U'\n', {0x1C, kShiftStateCtrl}},
+        {"us", U'\x01', {0x1E, kShiftStateCtrl}},   {"se", U'@', {0x03, kShiftStateAltGr}},
+        {"se", U'\u00b4', {0x0D, kShiftStateNone}}, {"se", U'|', {0x56, kShiftStateAltGr}},
+        {"fr", U'1', {0x02, kShiftStateShift}},     {"fr", U'&', {0x02, kShiftStateNone}},
     };
     for (const Case& c : cases) {
         auto l = makeXkbLayout(c.layout);
@@ -112,9 +112,8 @@ class XkbSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("cvk-xkb-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("cvk-xkb-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         sources_.useEnvironment = false;
         sources_.debianKeyboard = (dir_ / "keyboard").string();
@@ -152,7 +151,8 @@ TEST_F(XkbSession, SourcesInOrder)
     EXPECT_EQ(sessionLayoutName(sources_), (XkbLayoutName{"gb", ""}));
 
     write(sources_.debianKeyboard,
-          "# KEYBOARD CONFIGURATION FILE\n\nXKBMODEL=\"pc105\"\nXKBLAYOUT=\"se,us\"\nXKBVARIANT=\"nodeadkeys,\"\n"
+          "# KEYBOARD CONFIGURATION "
+          "FILE\n\nXKBMODEL=\"pc105\"\nXKBLAYOUT=\"se,us\"\nXKBVARIANT=\"nodeadkeys,\"\n"
           "XKBOPTIONS=\"\"\n");
     EXPECT_EQ(sessionLayoutName(sources_), (XkbLayoutName{"se", "nodeadkeys"}));
 

@@ -15,8 +15,8 @@ namespace cvk {
 namespace {
 
 constexpr const char* kSnippetQuestion =
-    "Only one button can be assigned to snippet function. If you proceed, the text will be overwritten. Do you "
-    "want to continue?";
+    "Only one button can be assigned to snippet function. If you proceed, the text will be overwritten. "
+    "Do you want to continue?";
 constexpr const char* kSnippetCaption = "Another button is programmed with the this function.";
 
 }  // namespace
@@ -32,7 +32,8 @@ bool CMainController::clickSelectAllowed(uint8_t code, int n)
     for (int b = 1; b <= buttons; ++b)
         if (b != n && config_.block[b] == kFnClick)
             return true;
-    view_.messageBox("Corvane", text(kTxtOneClickSelect) + "\r\n" + text(kTxtChangeAnotherFirst), MessageStyle::Error);
+    view_.messageBox("Corvane", text(kTxtOneClickSelect) + "\r\n" + text(kTxtChangeAnotherFirst),
+                     MessageStyle::Error);
     return false;
 }
 
@@ -50,7 +51,8 @@ void CMainController::commonTail(uint8_t code, int n)
 
 // Only one button may hold a signature, and only one a snippet: the user is
 // asked once for every other button holding it.
-bool CMainController::confirmUnique(uint8_t code, int n, const std::string& caption, const std::string& question)
+bool CMainController::confirmUnique(uint8_t code, int n, const std::string& caption,
+                                    const std::string& question)
 {
     const int buttons = buttonCount(link_.state.modelCode);
     for (int b = 1; b <= buttons; ++b) {
@@ -67,7 +69,9 @@ bool CMainController::functionCommand(int command)
     const int n = config_.currentButton;
     const int model = link_.state.modelCode;
     const uint8_t pad = config_.block[kPosPadFlags];
-    auto setting = [&](int position, int value) { setByte(link_, config_, position, static_cast<uint8_t>(value)); };
+    auto setting = [&](int position, int value) {
+        setByte(link_, config_, position, static_cast<uint8_t>(value));
+    };
     auto keyWord = [&](uint16_t word) {
         setting(keyLowPosition(model, n), word & 0xFF);
         setting(keyHighPosition(model, n), word >> 8);
@@ -130,7 +134,9 @@ bool CMainController::functionCommand(int command)
         case kCmdResolutionFirst + 2:
         case kCmdResolutionFirst + 3:
         case kCmdResolutionFirst + 4: setting(kPosResolutionMode, command - kCmdResolutionFirst); break;
-        case kCmdAvoidEdgesToggle: setting(kPosResolutionMode, config_.block[kPosResolutionMode] == 4 ? 5 : 4); break;
+        case kCmdAvoidEdgesToggle:
+            setting(kPosResolutionMode, config_.block[kPosResolutionMode] == 4 ? 5 : 4);
+            break;
         case kCmdEndSwitchAlternate:
             // No repaint, and the menu's button stays current.
             setting(kPosEndSwitch, 17);
@@ -147,7 +153,8 @@ bool CMainController::functionCommand(int command)
             break;
         }
         case kCmdSignature: {
-            if (!confirmUnique(kFnSignature, n, text(kTxtAnotherButtonHasIt), text(kTxtOnlyOneButtonQuestion)))
+            if (!confirmUnique(kFnSignature, n, text(kTxtAnotherButtonHasIt),
+                               text(kTxtOnlyOneButtonQuestion)))
                 return true;
             if (!layout_)
                 break;

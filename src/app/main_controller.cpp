@@ -25,13 +25,20 @@ constexpr const char* kReadFailedText =
 constexpr const char* kReceiverOnlyWriteText =
     "Only the wireless receiver is attached. Connect the Corvane with its USB cable to save the changes.";
 
-constexpr int kEditControls[] = {kCtlPointerSettingFirst,     kCtlPointerSettingFirst + 1,
-                                 kCtlPointerSettingFirst + 2, kCtlPointerSettingFirst + 3,
-                                 kCtlPointerSettingFirst + 4, kCtlPointerSettingFirst + 5,
-                                 kCtlApply,                   kCtlPointerSettingFirst + 6,
-                                 kCtlProfileSelector,         kCtlNewProfile,
-                                 kCtlDeleteProfile,           kCtlRenameProfile,
-                                 kCtlHelp,                    kCtlRestoreDefaults};
+constexpr int kEditControls[] = {kCtlPointerSettingFirst,
+                                 kCtlPointerSettingFirst + 1,
+                                 kCtlPointerSettingFirst + 2,
+                                 kCtlPointerSettingFirst + 3,
+                                 kCtlPointerSettingFirst + 4,
+                                 kCtlPointerSettingFirst + 5,
+                                 kCtlApply,
+                                 kCtlPointerSettingFirst + 6,
+                                 kCtlProfileSelector,
+                                 kCtlNewProfile,
+                                 kCtlDeleteProfile,
+                                 kCtlRenameProfile,
+                                 kCtlHelp,
+                                 kCtlRestoreDefaults};
 constexpr int kProfileControls[] = {kCtlProfileLabel, kCtlProfileSelector, kCtlNewProfile, kCtlRenameProfile,
                                     kCtlDeleteProfile};
 
@@ -148,8 +155,8 @@ void CMainController::updateStatusTexts()
 {
     DeviceState& s = link_.state;
     if (s.receiverPresent()) {
-        s.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0], s.receiverId[1],
-                                            s.receiverId[2], s.receiverId[3]);
+        s.hardwareVersionText = fmt::format("Wireless {:02x}:{:02x}:{:02x}:{:02x}", s.receiverId[0],
+                                            s.receiverId[1], s.receiverId[2], s.receiverId[3]);
         setTrayTip(text(kTxtNoDevice, "Corvane Wireless Dongle."));
         // The device beside the receiver names the window as it does alone.
         if (s.deviceCount == 1)
@@ -404,7 +411,10 @@ std::optional<std::vector<MenuItem>> CMainController::openButtonMenu(int button,
 
 void CMainController::dropKnob(int row, int x) { cvk::dropKnob(link_, config_, row, x); }
 
-bool CMainController::sensitivitySpot(bool increase) { return cvk::sensitivitySpot(link_, config_, increase); }
+bool CMainController::sensitivitySpot(bool increase)
+{
+    return cvk::sensitivitySpot(link_, config_, increase);
+}
 
 void CMainController::toggleBrillSwitch() { cvk::toggleBrillSwitch(link_, config_); }
 
@@ -490,7 +500,8 @@ void CMainController::deleteProfile()
 {
     if (!profiles_.active() || profiles_.currentLine() < 0)
         return;
-    if (view_.messageBox("CV Keys", text(kTxtDeleteProfileQuestion), MessageStyle::YesNoQuestion) != MessageAnswer::Yes)
+    if (view_.messageBox("CV Keys", text(kTxtDeleteProfileQuestion), MessageStyle::YesNoQuestion) !=
+        MessageAnswer::Yes)
         return;
     profiles_.eraseActive();
     saveProfiles();
@@ -533,10 +544,12 @@ bool CMainController::matchProfile()
     }
     if (hasSnippetBytes(s.modelCode)) {
         for (const SnippetPreset& preset : kSnippetPresets) {
-            if (std::equal(preset.strokes.begin(), preset.strokes.end(), config_.block.begin() + kPosSnippetStrokes)) {
+            if (std::equal(preset.strokes.begin(), preset.strokes.end(),
+                           config_.block.begin() + kPosSnippetStrokes)) {
                 config_.snippetText.fill(0);
                 for (size_t i = 0; preset.text[i] && i < config_.snippetText.size(); ++i)
-                    config_.snippetText[i] = static_cast<char16_t>(static_cast<unsigned char>(preset.text[i]));
+                    config_.snippetText[i] =
+                        static_cast<char16_t>(static_cast<unsigned char>(preset.text[i]));
                 break;
             }
         }

@@ -12,7 +12,8 @@ namespace cvk {
 void CMainController::deviceChanged(bool arrival)
 {
     link_.bus.invalidate();
-    deviceChangeTimer_.onEvent(arrival ? HotplugEvent::Arrival : HotplugEvent::RemovalComplete, link_.clock.nowMs());
+    deviceChangeTimer_.onEvent(arrival ? HotplugEvent::Arrival : HotplugEvent::RemovalComplete,
+                               link_.clock.nowMs());
 }
 
 void CMainController::pollDeviceChange()
@@ -43,7 +44,8 @@ bool CMainController::unsavedChanges() const
         return true;
     const int n = std::min(config_.exchangedLength, kProfileConfigSize);
     const ProfileHandle active = profiles_.active();
-    if (active && !std::equal(config_.block.begin(), config_.block.begin() + n, active->configuration.begin()))
+    if (active &&
+        !std::equal(config_.block.begin(), config_.block.begin() + n, active->configuration.begin()))
         return true;
     return std::any_of(profiles_.list().begin(), profiles_.list().end(),
                        [](const CProfileClass& p) { return p.modified; });

@@ -12,7 +12,10 @@ namespace cvk {
 
 enum class MessageStyle { Information, Warning, Error, YesNoQuestion, YesNoStop };
 enum class MessageAnswer { Ok, Yes, No };
-inline bool isQuestion(MessageStyle s) { return s == MessageStyle::YesNoQuestion || s == MessageStyle::YesNoStop; }
+inline bool isQuestion(MessageStyle s)
+{
+    return s == MessageStyle::YesNoQuestion || s == MessageStyle::YesNoStop;
+}
 
 // Control ids the core enables, fills or hides.
 enum ControlId : int {
@@ -39,7 +42,6 @@ inline constexpr int kIconNormal = 0;
 
 class IViewPort : public IDeviceEvents, public ITransferView {
 public:
-
     // The defaults let the device link be driven by a bare view (tests).
     virtual MessageAnswer messageBox(const std::string& caption, const std::string& text, MessageStyle style)
     {
@@ -64,7 +66,10 @@ public:
     // The keyboard-shortcut dialog, preselected from the current key word.
     virtual std::optional<uint16_t> askKeyCombination(uint16_t /*current*/) { return std::nullopt; }
     // The signature dialog with the current text (UTF-16).
-    virtual std::optional<std::u16string> askSignature(const std::u16string& /*current*/) { return std::nullopt; }
+    virtual std::optional<std::u16string> askSignature(const std::u16string& /*current*/)
+    {
+        return std::nullopt;
+    }
     // The profile name dialog ("New Profile" when current is empty).
     virtual std::optional<std::string> askProfileName(const std::string& /*current*/) { return std::nullopt; }
     // The language dialog, preset to `preset`; returns the chosen code.

@@ -187,8 +187,7 @@ public:
                         err_ << "cvkeys-cli: --layout " << *v << ": no such keyboard layout in xkb-data\n";
                         return 2;
                     }
-                }
-                else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
+                } else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
                     err_ << "cvkeys-cli: --desktop-width needs a positive number of pixels\n";
                     return 2;
                 }
@@ -266,7 +265,8 @@ private:
             store_ = makeFileSettingsStore(settingsPath_);
         else
             store_ = makeUserSettingsStore("cvkeys");
-        app_.startUp(*store_, startOptions_, [this](const std::string& preset) { return view_.askLanguage(preset); });
+        app_.startUp(*store_, startOptions_,
+                     [this](const std::string& preset) { return view_.askLanguage(preset); });
         system_.swapped = swapped_;
         system_.screens = {{0, 0, desktopWidth_, 1080}};
         controller_ =
@@ -301,8 +301,10 @@ private:
             const char* verb;
             int command;
         };
-        static constexpr Simple kCommands[] = {{"refresh", kCmdRefresh},  {"apply", kCmdApply},
-                                               {"ok", kCmdOk},            {"cancel", kCmdCancel},
+        static constexpr Simple kCommands[] = {{"refresh", kCmdRefresh},
+                                               {"apply", kCmdApply},
+                                               {"ok", kCmdOk},
+                                               {"cancel", kCmdCancel},
                                                {"restore-defaults", kCmdRestoreDefaults}};
         for (const Simple& s : kCommands) {
             if (verb == s.verb && rest.empty()) {
@@ -336,7 +338,8 @@ private:
                 // The dialog's own rules shape the word; with nothing selected
                 // its OK button cannot be pressed.
                 KeyboardModel model(static_cast<uint16_t>(word));
-                view_.nextKeyWord = model.okEnabled() ? std::optional<uint16_t>(model.keyWord()) : std::nullopt;
+                view_.nextKeyWord =
+                    model.okEnabled() ? std::optional<uint16_t>(model.keyWord()) : std::nullopt;
             } else {
                 return usageError("keyboard takes a key word such as 0x0106, or cancel");
             }
@@ -352,7 +355,8 @@ private:
         if (verb == "profile-name") {
             if (rest.empty())
                 return usageError("profile-name takes a name or cancel");
-            view_.nextProfileName = rest == "cancel" ? std::optional<std::string>() : std::optional<std::string>(rest);
+            view_.nextProfileName =
+                rest == "cancel" ? std::optional<std::string>() : std::optional<std::string>(rest);
             return 0;
         }
         if (verb == "select-profile" || verb == "command" || verb == "tray") {
@@ -407,7 +411,8 @@ private:
             const StrokeConversion c = textToStrokes(utf16FromUtf8(rest), layout());
             out_ << "strokes: " << c.count << " (limit " << c.lengthLimit << ")\n";
             for (int i = 0; i < c.count; ++i)
-                out_ << fmt::format("  {:3}: 0x{:02X} 0x{:02X}\n", i, c.strokes[i].usage, c.strokes[i].modifier);
+                out_ << fmt::format("  {:3}: 0x{:02X} 0x{:02X}\n", i, c.strokes[i].usage,
+                                    c.strokes[i].modifier);
         } else {
             out_ << "layout: " << layout().name() << "\n";
             for (int i = 0; i < static_cast<int>(kKeyTable.size()); ++i) {
@@ -461,14 +466,16 @@ private:
             out_ << (hint ? *hint : std::string("(no hint)")) << "\n";
             return 0;
         }
-        if (!parseInt(first, value) || value < 0 || value > 9 || (verb == "button" && !second.empty() && second != "ctrl"))
-            return usageError(verb + " takes a button number 0..9" + (verb == "button" ? " and optionally ctrl" : ""));
+        if (!parseInt(first, value) || value < 0 || value > 9 ||
+            (verb == "button" && !second.empty() && second != "ctrl"))
+            return usageError(verb + " takes a button number 0..9" +
+                              (verb == "button" ? " and optionally ctrl" : ""));
         if (!ensureController())
             return 2;
         CMainController& c = *controller_;
         if (verb == "describe") {
-            const Description d = describe(describeContext(c.device(), c.config(), c.window().fadeLevel), value,
-                                           DescriptionForm::Hover, keyTextFn());
+            const Description d = describe(describeContext(c.device(), c.config(), c.window().fadeLevel),
+                                           value, DescriptionForm::Hover, keyTextFn());
             out_ << d.text << "\n";
             return 0;
         }
@@ -611,8 +618,8 @@ private:
 
     int show(const std::string& what)
     {
-        if (what != "block" && what != "reference" && what != "state" && what != "store" && what != "profiles" &&
-            what != "tray" && what != "labels")
+        if (what != "block" && what != "reference" && what != "state" && what != "store" &&
+            what != "profiles" && what != "tray" && what != "labels")
             return usageError("show block|reference|state|store|profiles|tray|labels");
         if (!ensureController())
             return 2;
@@ -624,7 +631,8 @@ private:
             showState();
         } else if (what == "labels") {
             const DescribeContext context = describeContext(c.device(), c.config(), c.window().fadeLevel);
-            const int buttons = describesNineButtons(c.device().modelCode, c.device().receiverPresent()) ? 9 : 5;
+            const int buttons =
+                describesNineButtons(c.device().modelCode, c.device().receiverPresent()) ? 9 : 5;
             for (int n = 0; n <= buttons; ++n)
                 out_ << (n == 0 ? std::string("pad") : fmt::format("button {}", n)) << ": "
                      << describe(context, n, DescriptionForm::Caption, keyTextFn()).text << "\n";
@@ -668,8 +676,8 @@ private:
         out_ << "selector:\n";
         const std::vector<SelectorLine>& lines = profiles.selector();
         for (size_t i = 0; i < lines.size(); ++i)
-            out_ << "  \"" << lines[i].name << "\"" << (static_cast<int>(i) == profiles.currentLine() ? " *" : "")
-                 << "\n";
+            out_ << "  \"" << lines[i].name << "\""
+                 << (static_cast<int>(i) == profiles.currentLine() ? " *" : "") << "\n";
     }
 
     void showState()
@@ -688,7 +696,8 @@ private:
              << fmt::format("firmware: 0x{:04X}\n", s.firmwareVersion)
              << "exchanged length: " << c.config().exchangedLength << "\n"
              << "title: " << view_.title << "\n"
-             << "device path: " << (view_.controlTexts.count(kCtlDevicePath) ? view_.controlTexts.at(kCtlDevicePath) : "")
+             << "device path: "
+             << (view_.controlTexts.count(kCtlDevicePath) ? view_.controlTexts.at(kCtlDevicePath) : "")
              << "\n"
              << "hardware version: " << trimmed(s.hardwareVersionText) << "\n"
              << "firmware text: " << w.firmwareText << "\n"

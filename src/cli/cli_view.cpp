@@ -27,8 +27,8 @@ std::optional<std::string> CliView::askProfileName(const std::string& current)
         answer = *nextProfileName;
         nextProfileName.reset();
     }
-    out_ << "dialog \"" << (current.empty() ? "New Profile" : "Rename Profile") << "\" \"" << current << "\" -> "
-         << (answer ? "\"" + *answer + "\"" : std::string("cancel")) << "\n";
+    out_ << "dialog \"" << (current.empty() ? "New Profile" : "Rename Profile") << "\" \"" << current
+         << "\" -> " << (answer ? "\"" + *answer + "\"" : std::string("cancel")) << "\n";
     return answer;
 }
 

@@ -19,7 +19,8 @@ public:
 
     void postCommand(int command) override { posted.push_back(command); }
     void beep(int, int) override { ++beeps; }
-    MessageAnswer messageBox(const std::string& caption, const std::string& text, MessageStyle style) override;
+    MessageAnswer messageBox(const std::string& caption, const std::string& text,
+                             MessageStyle style) override;
     void setTitle(const std::string& text) override { title = text; }
     void setControlText(int control, const std::string& text) override { controlTexts[control] = text; }
     void setTrayTip(const std::string& text) override { trayTip = text; }
@@ -51,7 +52,10 @@ public:
     std::optional<MessageAnswer> nextAnswer;
     // Events delivered by the n-th pump call from now (1-based); the event
     // returns what the pump reports.
-    void schedulePump(int n, std::function<PumpResult()> event) { pumpEvents_[pumpCalls_ + n] = std::move(event); }
+    void schedulePump(int n, std::function<PumpResult()> event)
+    {
+        pumpEvents_[pumpCalls_ + n] = std::move(event);
+    }
 
     std::deque<int> posted;
     std::string title;

@@ -63,13 +63,13 @@ enum MenuCommand : int {
 // ------------------------------------------------------------ preset tables
 
 // Key words with a special meaning in the keyboard preset table.
-inline constexpr uint16_t kPresetDirectRun = 0xFFFF;   // start of items placed in the button menu itself
-inline constexpr uint16_t kPresetSeparator = 0xFFFE;   // separator in the button menu
-inline constexpr uint16_t kPresetSubmenu = 0x0000;     // title of a submenu of "Keyboard"
+inline constexpr uint16_t kPresetDirectRun = 0xFFFF;  // start of items placed in the button menu itself
+inline constexpr uint16_t kPresetSeparator = 0xFFFE;  // separator in the button menu
+inline constexpr uint16_t kPresetSubmenu = 0x0000;    // title of a submenu of "Keyboard"
 
 struct KeyboardPreset {
-    uint16_t keyWord;  // modifier byte high, keyboard usage low
-    int textId;        // 0: the row has no text of its own in the text table
+    uint16_t keyWord;     // modifier byte high, keyboard usage low
+    int textId;           // 0: the row has no text of its own in the text table
     const char* literal;  // the text of rows without a text id, else empty
 };
 
@@ -135,7 +135,7 @@ constexpr SnippetStrokes snippetStrokes(const SnippetStroke (&pairs)[N])
 }
 
 struct SnippetPreset {
-    const char* text;  // ASCII; shown in the menu and kept as the snippet text
+    const char* text;        // ASCII; shown in the menu and kept as the snippet text
     SnippetStrokes strokes;  // block positions 64..89, laid out for a Swedish keyboard
 };
 
@@ -183,9 +183,9 @@ enum class Catalogue { Cindel, Dorrin, Essom, Arvel };
 const char* catalogueName(Catalogue c);
 
 struct MenuItem {
-    int textId = 0;    // 0 for texts that are not in the text table
-    std::string text;  // resolved through the text table, or the literal
-    int command = 0;   // 0: none (submenus without a title command, separators)
+    int textId = 0;          // 0 for texts that are not in the text table
+    std::string text;        // resolved through the text table, or the literal
+    int command = 0;         // 0: none (submenus without a title command, separators)
     bool isDefault = false;  // the model's factory function for this button
     bool ticked = false;
     bool grayed = false;

@@ -16,7 +16,8 @@ constexpr const char* kSignatureText = "Signature";
 
 std::string enhanceText(DescriptionForm form, int captionId, int hoverId)
 {
-    return text(kTxtEnhancePrecision) + " (" + text(form == DescriptionForm::Caption ? captionId : hoverId) + ")";
+    return text(kTxtEnhancePrecision) + " (" + text(form == DescriptionForm::Caption ? captionId : hoverId) +
+           ")";
 }
 
 Description describePad(const DescribeContext& c, DescriptionForm form)
@@ -123,8 +124,8 @@ std::optional<std::string> textTooltip(uint8_t code, TipModel model, std::u16str
     if (code == kFnTextSnippet) {
         const std::string body = utf8FromUtf16(snippetText);
         if (heading)
-            return "<font color=#4C4C4C><b>" + text(kTxtTextSnippets) + "</b></font><br><hr color=#C3C3C3>" + body +
-                   "<br><br>";
+            return "<font color=#4C4C4C><b>" + text(kTxtTextSnippets) + "</b></font><br><hr color=#C3C3C3>" +
+                   body + "<br><br>";
         return "<i>" + text(kTxtConnectToSee) + "</i><br><hr color=#C3C3C3><font color=#8F8F8F>" + body +
                "<br></font<br><br>";
     }

@@ -3,7 +3,6 @@
 // beside each button of the device picture, the longer hover text, the
 // HTML tips of snippet and signature buttons and the menu-item hints.
 
-#include "texts/utf.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include "texts/utf.h"
 
 #include "config/config_model.h"
 

@@ -216,8 +216,8 @@ ReadOutcome CConfigTransfer::read(ConfigModel& model)
     return out;
 }
 
-std::optional<bool> CConfigTransfer::writeCommandFamily(ConfigModel& model, int hiddenNumber,
-                                                        std::optional<std::array<uint8_t, 4>>& verifiedDeviceId)
+std::optional<bool> CConfigTransfer::writeCommandFamily(
+    ConfigModel& model, int hiddenNumber, std::optional<std::array<uint8_t, 4>>& verifiedDeviceId)
 {
     DeviceState& s = link_.state;
     view_.waitCursor(true);
@@ -350,7 +350,9 @@ WriteOutcome CConfigTransfer::write(ConfigModel& model, int hiddenNumber)
     }
     if (s.commandFamily()) {
         const std::optional<bool> verified = writeCommandFamily(model, hiddenNumber, out.verifiedDeviceId);
-        out.result = !verified ? WriteResult::Interrupted : *verified ? WriteResult::Verified : WriteResult::Failed;
+        out.result = !verified   ? WriteResult::Interrupted
+                     : *verified ? WriteResult::Verified
+                                 : WriteResult::Failed;
         return out;
     }
     out.result = writeRegisterFamily(model) ? WriteResult::Verified : WriteResult::Failed;

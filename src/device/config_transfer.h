@@ -34,7 +34,7 @@ struct ReadOutcome {
     TransferEnd end = TransferEnd::Done;
     // Each is set only when the device gave it in this read.
     std::optional<std::array<uint8_t, 4>> deviceId;  // the serial number's four bytes
-    std::optional<std::string> firmwareText;          // "SW: ..."
+    std::optional<std::string> firmwareText;         // "SW: ..."
     // The signature areas came from the device into the model's stroke
     // tables (the text is still to be rebuilt from them).
     bool signatureRead = false;
@@ -50,7 +50,10 @@ enum class WriteResult {
     Refused,          // nothing sent
     Interrupted,      // a command or device change ended it; its handler has run
 };
-inline bool reachedDevice(WriteResult r) { return r == WriteResult::Verified || r == WriteResult::SentUnconfirmed; }
+inline bool reachedDevice(WriteResult r)
+{
+    return r == WriteResult::Verified || r == WriteResult::SentUnconfirmed;
+}
 
 struct WriteOutcome {
     WriteResult result = WriteResult::Failed;
@@ -65,8 +68,7 @@ public:
     // a loop runs so the picture fades, -1 when the transfer ends.
     CConfigTransfer(DeviceLink& link, ITransferView& view, int& transferMark)
         : link_(link), view_(view), transferMark_(transferMark)
-    {
-    }
+    {}
 
     // Reads the attached device's block into `model.block` (cleared by the
     // caller), with the identity texts on the way. The device state must

@@ -2,8 +2,8 @@
 // The device link: the ports it talks through and the device state it keeps.
 // Everything runs on the user-interface thread.
 
-#include "device/device_view.h"
 #include "device/device_state.h"
+#include "device/device_view.h"
 #include "device/hid_channel.h"
 #include "platform/clock.h"
 #include "platform/hid_bus.h"

@@ -168,8 +168,7 @@ void pairing(DeviceLink& link)
                     std::copy(reply.begin() + 1, reply.begin() + 5, id.begin());
                     haveId = true;
                 }
-            } catch (const TransferError&) {
-            }
+            } catch (const TransferError&) {}
         }
         receiver.closeAll();
     }
@@ -188,8 +187,7 @@ void pairing(DeviceLink& link)
             target.sendWithRetry(request);
             Report8 reply{};
             target.readReport(reply);
-        } catch (const TransferError&) {
-        }
+        } catch (const TransferError&) {}
     }
     target.closeAll();
     s.busy = false;

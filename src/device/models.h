@@ -68,11 +68,11 @@ struct ModelInfo {
     ButtonLayout layout = ButtonLayout::Five;  // where its block keeps the buttons
     uint16_t buttonsOffPicture = 0;            // bit n: the picture has no button n
     Applies offPictureApplies = Applies::Always;
-    bool padEdgeFunctions = true;            // the pad's caption names edge scroll and browsing
-    bool textAreas = false;                  // signature and snippet stroke tables beside the block
-    bool wireless = false;                   // counts to the wireless family (status, picture)
-    bool pairsWithReceiver = false;          // takes the receiver's id while on the cable
-    int receiverFor = kModelNone;            // a receiver-model: the cable model it stands for
+    bool padEdgeFunctions = true;    // the pad's caption names edge scroll and browsing
+    bool textAreas = false;          // signature and snippet stroke tables beside the block
+    bool wireless = false;           // counts to the wireless family (status, picture)
+    bool pairsWithReceiver = false;  // takes the receiver's id while on the cable
+    int receiverFor = kModelNone;    // a receiver-model: the cable model it stands for
     // Its radio link must be woken before a whole-block transfer, and its
     // status is asked with a command of its own.
     bool wakeUp = false;

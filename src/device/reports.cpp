@@ -71,8 +71,7 @@ void cursorSpeedCommand(DeviceLink& link, int speed, bool replaceTen)
             channel.sendWithRetry(request);
             Report8 reply{};
             channel.readReport(reply);
-        } catch (const TransferError&) {
-        }
+        } catch (const TransferError&) {}
     }
     channel.closeAll();
 }
@@ -88,13 +87,15 @@ constexpr uint8_t kSig1 = 0x0E, kSig2 = 0x1C, kSig3 = 0x39;
 void signatureWrite(CHidChannel& channel, const std::array<uint8_t, 256>& usages,
                     const std::array<uint8_t, 256>& modifiers)
 {
-    for (const auto& [command, area] : {std::pair{uint8_t{0x94}, &usages}, std::pair{uint8_t{0x95}, &modifiers}}) {
+    for (const auto& [command, area] :
+         {std::pair{uint8_t{0x94}, &usages}, std::pair{uint8_t{0x95}, &modifiers}}) {
         for (int i = 0; i < 256; ++i)
             channel.sendWithRetry(Report8{command, kSig1, kSig2, kSig3, static_cast<uint8_t>(i), (*area)[i]});
     }
 }
 
-bool signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers)
+bool signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages,
+                   std::array<uint8_t, 256>& modifiers)
 {
     usages.fill(0);
     modifiers.fill(0);

@@ -32,9 +32,11 @@ namespace cvk {
 // The two 256-byte signature areas over an open channel. The write sends
 // 0x94 then 0x95 for every index without reading replies; the read fills
 // both areas six bytes at a time, first area then second for each offset,
-// and returns false (areas zero) when the device does not open the read. Both throw TransferError like every channel exchange.
+// and returns false (areas zero) when the device does not open the read. Both throw TransferError like every
+// channel exchange.
 void signatureWrite(CHidChannel& channel, const std::array<uint8_t, 256>& usages,
                     const std::array<uint8_t, 256>& modifiers);
-bool signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages, std::array<uint8_t, 256>& modifiers);
+bool signatureRead(CHidChannel& channel, std::array<uint8_t, 256>& usages,
+                   std::array<uint8_t, 256>& modifiers);
 
 }  // namespace cvk

@@ -93,8 +93,7 @@ bool CWirelessStatus::pollDorrinReceiver()
                         changed = true;
                 }
             }
-        } catch (const TransferError&) {
-        }
+        } catch (const TransferError&) {}
     }
     channel.closeAll();
     return changed;

@@ -17,8 +17,8 @@ public:
     // A new read starts without a battery state.
     void forgetBattery() { batteryState_ = -1; }
 
-    int signalLevel() const { return signalLevel_; }      // 0..4
-    int batteryState() const { return batteryState_; }    // -1 unknown, 1 low .. 3 full
+    int signalLevel() const { return signalLevel_; }        // 0..4
+    int batteryState() const { return batteryState_; }      // -1 unknown, 1 low .. 3 full
     int batteryPercent() const { return batteryPercent_; }  // from the Dorrin receiver
     int linkValue() const { return linkValue_; }
     int receiverFailures() const { return receiverFailures_; }  // consecutive failed receiver polls

@@ -14,16 +14,16 @@ namespace {
 // AT-101 positions of the usages 0x00 to 0x65 (keyboard page of the HID
 // usage tables).
 constexpr std::array<uint8_t, 0x66> kUsagePositions = {
-    0,   0,   0,   0,                                                  // 0x00..0x03
-    31,  50,  48,  33,  19,  34,  35,  36,  24,  37,  38,  39,         // a..l
+    0,   0,   0,   0,                                                    // 0x00..0x03
+    31,  50,  48,  33,  19,  34,  35,  36,  24,  37,  38,  39,           // a..l
     52,  51,  25,  26,  17,  20,  32,  21,  23,  49,  18,  47,  22, 46,  // m..z
-    2,   3,   4,   5,   6,   7,   8,   9,   10,  11,                    // 1..0
+    2,   3,   4,   5,   6,   7,   8,   9,   10,  11,                     // 1..0
     43,  110, 15,  16,  61,  12,  13,  27,  28,  29,  42,  40,  41, 1,   // Enter..`
-    53,  54,  55,  30,                                                  // , . / Caps Lock
-    112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123,         // F1..F12
-    124, 125, 126, 75,  80,  85,  76,  81,  86,  89,  79,  84,  83,     // Print Screen..Up
+    53,  54,  55,  30,                                                   // , . / Caps Lock
+    112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123,          // F1..F12
+    124, 125, 126, 75,  80,  85,  76,  81,  86,  89,  79,  84,  83,      // Print Screen..Up
     90,  95,  100, 105, 106, 108, 93,  98,  103, 92,  97,  102, 91, 96,  // Num Lock..keypad 8
-    101, 99,  104, 45,  129,                                            // keypad 9, 0, ., ISO \, Application
+    101, 99,  104, 45,  129,                                             // keypad 9, 0, ., ISO \, Application
 };
 static_assert(kUsagePositions[0x65] == 129, "a row of the usage table is missing");
 constexpr int kUsageKeypadComma = 0x85;
@@ -47,46 +47,46 @@ constexpr std::array<int, kPositionCount> kPositionScanCodes = [] {
     t[30] = 0x3A;                   // Caps Lock
     for (int p = 31; p <= 41; ++p)  // A .. '
         t[p] = 0x1E + (p - 31);
-    t[42] = 0x2B;  // the ISO key beside Enter
-    t[43] = 0x1C;  // Enter
-    t[44] = 0x2A;  // left Shift
-    t[45] = 0x56;  // the ISO key beside left Shift
+    t[42] = 0x2B;                   // the ISO key beside Enter
+    t[43] = 0x1C;                   // Enter
+    t[44] = 0x2A;                   // left Shift
+    t[45] = 0x56;                   // the ISO key beside left Shift
     for (int p = 46; p <= 55; ++p)  // Z .. /
         t[p] = 0x2C + (p - 46);
-    t[57] = 0x36;    // right Shift
-    t[58] = 0x1D;    // left Ctrl
-    t[60] = 0x38;    // left Alt
-    t[61] = 0x39;    // Space
-    t[62] = 0xE038;  // right Alt
-    t[64] = 0xE01D;  // right Ctrl
-    t[75] = 0xE052;  // Insert
-    t[76] = 0xE053;  // Delete
-    t[79] = 0xE04B;  // Left
-    t[80] = 0xE047;  // Home
-    t[81] = 0xE04F;  // End
-    t[83] = 0xE048;  // Up
-    t[84] = 0xE050;  // Down
-    t[85] = 0xE049;  // Page Up
-    t[86] = 0xE051;  // Page Down
-    t[89] = 0xE04D;  // Right
-    t[90] = 0x45;    // Num Lock
-    t[91] = 0x47;    // keypad 7
-    t[92] = 0x4B;    // keypad 4
-    t[93] = 0x4F;    // keypad 1
-    t[95] = 0xE035;  // keypad /
-    t[96] = 0x48;    // keypad 8
-    t[97] = 0x4C;    // keypad 5
-    t[98] = 0x50;    // keypad 2
-    t[99] = 0x52;    // keypad 0
-    t[100] = 0x37;   // keypad *
-    t[101] = 0x49;   // keypad 9
-    t[102] = 0x4D;   // keypad 6
-    t[103] = 0x51;   // keypad 3
-    t[104] = 0x53;   // keypad .
-    t[105] = 0x4A;   // keypad -
-    t[106] = 0x4E;   // keypad +
-    t[108] = 0xE01C;  // keypad Enter
-    t[110] = 0x01;    // Esc
+    t[57] = 0x36;                     // right Shift
+    t[58] = 0x1D;                     // left Ctrl
+    t[60] = 0x38;                     // left Alt
+    t[61] = 0x39;                     // Space
+    t[62] = 0xE038;                   // right Alt
+    t[64] = 0xE01D;                   // right Ctrl
+    t[75] = 0xE052;                   // Insert
+    t[76] = 0xE053;                   // Delete
+    t[79] = 0xE04B;                   // Left
+    t[80] = 0xE047;                   // Home
+    t[81] = 0xE04F;                   // End
+    t[83] = 0xE048;                   // Up
+    t[84] = 0xE050;                   // Down
+    t[85] = 0xE049;                   // Page Up
+    t[86] = 0xE051;                   // Page Down
+    t[89] = 0xE04D;                   // Right
+    t[90] = 0x45;                     // Num Lock
+    t[91] = 0x47;                     // keypad 7
+    t[92] = 0x4B;                     // keypad 4
+    t[93] = 0x4F;                     // keypad 1
+    t[95] = 0xE035;                   // keypad /
+    t[96] = 0x48;                     // keypad 8
+    t[97] = 0x4C;                     // keypad 5
+    t[98] = 0x50;                     // keypad 2
+    t[99] = 0x52;                     // keypad 0
+    t[100] = 0x37;                    // keypad *
+    t[101] = 0x49;                    // keypad 9
+    t[102] = 0x4D;                    // keypad 6
+    t[103] = 0x51;                    // keypad 3
+    t[104] = 0x53;                    // keypad .
+    t[105] = 0x4A;                    // keypad -
+    t[106] = 0x4E;                    // keypad +
+    t[108] = 0xE01C;                  // keypad Enter
+    t[110] = 0x01;                    // Esc
     for (int p = 112; p <= 121; ++p)  // F1 .. F10
         t[p] = 0x3B + (p - 112);
     t[122] = 0x57;  // F11

@@ -3,10 +3,10 @@
 // keyboard's layout keys and the one-line text of a whole shortcut, such as
 // "Left Ctrl + Left Alt + a".
 
-#include "texts/utf.h"
 #include <array>
 #include <cstdint>
 #include <string>
+#include "texts/utf.h"
 
 namespace cvk {
 
@@ -49,6 +49,5 @@ KeyLabels keyLabels(int index, IKeyboardLayout& layout);
 // names from bit 0 up, then the key's name or its plain layout label, joined
 // by " + ". A usage that is not on the drawn keyboard adds nothing.
 std::string keyText(uint16_t keyWord, IKeyboardLayout& layout);
-
 
 }  // namespace cvk

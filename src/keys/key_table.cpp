@@ -144,9 +144,9 @@ KeyRect keyMainRect(int index)
     case 0x28:                        // Enter
     case kKeyRightShift:
     case kKeyRightCtrl: r.right = 590; break;
-    case 0x2B:                   // Tab
-    case 0x39: r.right = 52; break;  // Caps Lock
-    case 0x57:                         // keypad +
+    case 0x2B:                                 // Tab
+    case 0x39: r.right = 52; break;            // Caps Lock
+    case 0x57:                                 // keypad +
     case 0x58: r.bottom += kTallExtra; break;  // keypad Enter
     case 0x62: r.right += kTallExtra; break;   // keypad 0
     default: break;

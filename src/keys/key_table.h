@@ -41,7 +41,10 @@ struct KeyRect {
     int top = 0;
     int right = 0;
     int bottom = 0;
-    constexpr bool contains(int px, int py) const { return px >= left && px < right && py >= top && py < bottom; }
+    constexpr bool contains(int px, int py) const
+    {
+        return px >= left && px < right && py >= top && py < bottom;
+    }
     bool operator==(const KeyRect&) const = default;
 };
 

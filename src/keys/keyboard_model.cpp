@@ -58,7 +58,10 @@ std::vector<int> KeyboardModel::click(int index)
     return changed;
 }
 
-bool KeyboardModel::okEnabled() const { return std::find(selected_.begin(), selected_.end(), true) != selected_.end(); }
+bool KeyboardModel::okEnabled() const
+{
+    return std::find(selected_.begin(), selected_.end(), true) != selected_.end();
+}
 
 uint16_t KeyboardModel::keyWord() const
 {

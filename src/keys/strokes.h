@@ -4,12 +4,12 @@
 // when it is entered, and back into text with the layout active when it is
 // read. A stroke is a HID keyboard usage and a HID modifier byte.
 
-#include "texts/utf.h"
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include "texts/utf.h"
 
 namespace cvk {
 
@@ -76,7 +76,8 @@ int applySignature(ConfigModel& model, std::u16string_view text, IKeyboardLayout
 std::optional<char32_t> strokeToChar(uint8_t usage, uint8_t modifier, IKeyboardLayout& layout);
 // The tables back to text in typing order (index 255 down to 1), a
 // carriage return as CR LF; strokes that give no character are skipped.
-std::u16string strokesToText(const StrokeTable& usages, const StrokeTable& modifiers, IKeyboardLayout& layout);
+std::u16string strokesToText(const StrokeTable& usages, const StrokeTable& modifiers,
+                             IKeyboardLayout& layout);
 // The configuration read's last step: the model's signature text rebuilt
 // from its stroke tables.
 void rebuildSignatureText(ConfigModel& model, IKeyboardLayout& layout);

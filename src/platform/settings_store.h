@@ -31,10 +31,11 @@ public:
                                  const std::string& fallback = {}) = 0;
     // The block exactly as written (its length kept).
     virtual std::optional<std::vector<uint8_t>> readBytes(const std::string& section,
-                                                         const std::string& entry) = 0;
+                                                          const std::string& entry) = 0;
     // Writes report false when the store could not be written.
     virtual bool writeInt(const std::string& section, const std::string& entry, int32_t value) = 0;
-    virtual bool writeText(const std::string& section, const std::string& entry, const std::string& value) = 0;
+    virtual bool writeText(const std::string& section, const std::string& entry,
+                           const std::string& value) = 0;
     virtual bool writeBytes(const std::string& section, const std::string& entry,
                             const std::vector<uint8_t>& value) = 0;
     // Every entry, sorted by section then entry (for listings).

@@ -120,7 +120,8 @@ void CProfileSession::add(const std::string& name, const ConfigModel& working)
     profiles_.push_back(record);
     // The sorted selector takes the new line at its place.
     const SelectorLine line{record.name, &profiles_.back()};
-    const auto inserted = selector_.insert(std::upper_bound(selector_.begin(), selector_.end(), line, lineLess), line);
+    const auto inserted =
+        selector_.insert(std::upper_bound(selector_.begin(), selector_.end(), line, lineLess), line);
     current_ = static_cast<int>(inserted - selector_.begin());
 }
 

@@ -511,8 +511,9 @@ std::string currentLocaleName()
 
 bool validLanguageCode(std::string_view code)
 {
-    return !code.empty() && code.size() <= 8 &&
-           std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+    return !code.empty() && code.size() <= 8 && std::all_of(code.begin(), code.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
 }
 
 std::string settleLanguage(ISettingsStore& store, std::string_view localeName,

@@ -49,8 +49,10 @@ std::string utf8FromUtf16(std::u16string_view text16)
     out.reserve(text16.size());
     for (size_t i = 0; i < text16.size(); ++i) {
         const char16_t u = text16[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text16.size() && text16[i + 1] >= 0xDC00 && text16[i + 1] <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text16[i + 1] - 0xDC00);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text16.size() && text16[i + 1] >= 0xDC00 &&
+            text16[i + 1] <= 0xDFFF) {
+            const char32_t cp =
+                0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text16[i + 1] - 0xDC00);
             appendUtf8(out, cp);
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
@@ -69,7 +71,11 @@ std::u16string utf16FromUtf8(std::string_view text)
     size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+        const int extra = lead < 0x80           ? 0
+                          : (lead >> 5) == 0x6  ? 1
+                          : (lead >> 4) == 0xE  ? 2
+                          : (lead >> 3) == 0x1E ? 3
+                                                : -1;
         if (extra < 0 || i + extra >= text.size()) {
             appendUtf16(out, kReplacement);
             ++i;

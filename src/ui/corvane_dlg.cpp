@@ -305,11 +305,13 @@ void CCorvaneDlg::refreshStatus()
     if (controller_.window().transferMark == cvk::kTransferMarkRunning) {
         headline = qs(cvk::text(cvk::kTxtUpdateInProgress));
     } else if (s.deviceCount > 100) {
-        headline = qs(cvk::text(cvk::kTxtCompatibilityIssue)) + QLatin1Char('\n') + qs(cvk::text(cvk::kTxtNeedsNewerProgram));
+        headline = qs(cvk::text(cvk::kTxtCompatibilityIssue)) + QLatin1Char('\n') +
+                   qs(cvk::text(cvk::kTxtNeedsNewerProgram));
         red = true;
     } else if (s.singleDevice()) {
         red = s.deviceCount == 0 && s.modelCode == cvk::kModelNone;
-        headline = qs(s.deviceCount == 0 ? cvk::text(cvk::kTxtConnectCable) : cvk::text(cvk::kTxtClickToChange));
+        headline =
+            qs(s.deviceCount == 0 ? cvk::text(cvk::kTxtConnectCable) : cvk::text(cvk::kTxtClickToChange));
     } else {
         headline = qs(s.deviceCount >= 2 ? cvk::text(cvk::kTxtSeveralDevices) : cvk::text(cvk::kTxtNoDevice));
         red = true;
@@ -323,12 +325,13 @@ void CCorvaneDlg::refreshStatus()
         lines << plainLines(tip_).simplified();
     if (!s.hardwareVersionText.empty())
         lines << plainLines(s.hardwareVersionText).trimmed();
-    if (auto it = controlTexts_.find(cvk::kCtlDevicePath); it != controlTexts_.end() && s.singleDevice() &&
-                                                             !it->second.empty())
+    if (auto it = controlTexts_.find(cvk::kCtlDevicePath);
+        it != controlTexts_.end() && s.singleDevice() && !it->second.empty())
         lines << qs(it->second);
     if (!s.deniedPaths.empty())
-        lines << QStringLiteral("A Corvane device is attached but this user may not open it.\n"
-                                "Install the udev rule (cvkeys-cli udev-rule) and replug the device.");
+        lines << QStringLiteral(
+            "A Corvane device is attached but this user may not open it.\n"
+            "Install the udev rule (cvkeys-cli udev-rule) and replug the device.");
     const QString detail = lines.join(QLatin1Char('\n'));
     if (details_->text() != detail)
         details_->setText(detail);
@@ -337,7 +340,8 @@ void CCorvaneDlg::refreshStatus()
 void CCorvaneDlg::refreshDeviceButtons()
 {
     const cvk::DeviceState& s = controller_.device();
-    const cvk::DescribeContext context = cvk::describeContext(s, controller_.config(), controller_.window().fadeLevel);
+    const cvk::DescribeContext context =
+        cvk::describeContext(s, controller_.config(), controller_.window().fadeLevel);
     const cvk::KeyTextFn keyText = [this](uint16_t word) {
         return layout_ ? cvk::keyText(word, *layout_) : std::string();
     };
@@ -528,9 +532,9 @@ cvk::MessageAnswer CCorvaneDlg::messageBox(const std::string& caption, const std
     case cvk::MessageStyle::YesNoQuestion: icon = QMessageBox::Question; break;
     }
     const bool question = cvk::isQuestion(style);
-    QMessageBox box(icon, title, plainLines(text),
-                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok),
-                    this);
+    QMessageBox box(
+        icon, title, plainLines(text),
+        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok), this);
     const int answer = box.exec();
     if (!question)
         return cvk::MessageAnswer::Ok;

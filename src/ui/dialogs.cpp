@@ -45,8 +45,11 @@ CDefaultLanguge::CDefaultLanguge(QWidget* parent) : QDialog(parent)
         bool offered;
     };
     // Only English and Swedish translations are offered for now.
-    static constexpr Choice kChoices[] = {{"English", "EN", true}, {"Svenska", "SE", true}, {"Norska", "NO", false},
-                                          {"Suomi", "FI", false},  {"Danska", "DK", false}};
+    static constexpr Choice kChoices[] = {{"English", "EN", true},
+                                          {"Svenska", "SE", true},
+                                          {"Norska", "NO", false},
+                                          {"Suomi", "FI", false},
+                                          {"Danska", "DK", false}};
     for (const Choice& c : kChoices) {
         auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
         button->setMinimumSize(250, 40);
@@ -84,7 +87,8 @@ CProfileNameDlg::CProfileNameDlg(const std::string& name, QWidget* parent) : QDi
     layout->addWidget(box);
     ok_ = box->button(QDialogButtonBox::Ok);
     ok_->setEnabled(!name.empty());
-    connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
+    connect(edit_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
     edit_->selectAll();
     edit_->setFocus();
 }
@@ -139,7 +143,8 @@ void CSignatureDlg::edited()
         // Past the limit: the field refuses the change, as a limited edit
         // control does.
         const int grown = static_cast<int>(now.size() - accepted_.size());
-        const int position = std::clamp(edit_->textCursor().position() - grown, 0, static_cast<int>(accepted_.size()));
+        const int position =
+            std::clamp(edit_->textCursor().position() - grown, 0, static_cast<int>(accepted_.size()));
         const QSignalBlocker blocker(edit_);
         edit_->setPlainText(accepted_);
         QTextCursor cursor = edit_->textCursor();

@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <memory>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/corvane_app.h"
 #include "platform/clock.h"
@@ -67,11 +67,13 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Lumrick"));
     QCommandLineParser parser;
     parser.addHelpOption();
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Attach a simulated device (MODEL[:key=value,...]; none: no device)."),
-                                QStringLiteral("model"));
+    QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Attach a simulated device (MODEL[:key=value,...]; none: no device)."),
+        QStringLiteral("model"));
     QCommandLineOption settings(QStringLiteral("settings"),
-                                QStringLiteral("Keep settings and profiles in this INI file."), QStringLiteral("file"));
+                                QStringLiteral("Keep settings and profiles in this INI file."),
+                                QStringLiteral("file"));
     QCommandLineOption languageDir(QStringLiteral("language-dir"),
                                    QStringLiteral("Look for the Language.<code> files in this folder."),
                                    QStringLiteral("dir"));
@@ -107,8 +109,9 @@ int main(int argc, char** argv)
             try {
                 simBus->attach(setup.toStdString());
             } catch (const std::invalid_argument& e) {
-                QMessageBox::critical(nullptr, QStringLiteral("CV Keys"),
-                                      QStringLiteral("--simulate %1: %2").arg(setup, QString::fromUtf8(e.what())));
+                QMessageBox::critical(
+                    nullptr, QStringLiteral("CV Keys"),
+                    QStringLiteral("--simulate %1: %2").arg(setup, QString::fromUtf8(e.what())));
                 return 2;
             }
         }
@@ -128,12 +131,14 @@ int main(int argc, char** argv)
     std::unique_ptr<cvk::ISettingsStore> store =
         parser.isSet(settings)
             ? cvk::makeFileSettingsStore(parser.value(settings).toStdString())
-            : cvk::makeUserSettingsStore(QFileInfo(QCoreApplication::applicationFilePath()).baseName().toStdString());
+            : cvk::makeUserSettingsStore(
+                  QFileInfo(QCoreApplication::applicationFilePath()).baseName().toStdString());
 
     cvk::CCorvaneApp cvApp;
     cvk::StartOptions options;
     options.languageDir = parser.value(languageDir).toStdString();
-    cvApp.startUp(*store, options, [](const std::string& preset) { return askLanguageDialog(nullptr, preset); });
+    cvApp.startUp(*store, options,
+                  [](const std::string& preset) { return askLanguageDialog(nullptr, preset); });
 
     const std::unique_ptr<cvk::IKeyboardLayout> layout = cvk::makeSessionKeyboardLayout();
 
@@ -148,7 +153,8 @@ int main(int argc, char** argv)
     if (dlg.restartRequested()) {
         // Release the socket first, so that the new copy becomes the first.
         instance.release();
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1));
     }
     return result;
 }

@@ -20,7 +20,8 @@ SteadyTime::time_point deadlineAfter(int ms)
 
 int msLeft(SteadyTime::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyTime::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyTime::now()).count();
     return static_cast<int>(std::max<decltype(left)>(left, 0));
 }
 
@@ -62,8 +63,7 @@ int BoundedIo::write(std::span<const uint8_t> report, int timeoutMs)
                 int result = -1;
                 try {
                     result = state->write(job->data);
-                } catch (...) {
-                }
+                } catch (...) {}
                 {
                     std::lock_guard guard(state->mutex);
                     job->result = result;
@@ -102,8 +102,7 @@ bool BoundedIo::exclusive(int waitMs, const std::function<void(int)>& op)
         }
         try {
             op(msLeft(deadline));
-        } catch (...) {
-        }
+        } catch (...) {}
         {
             std::lock_guard guard(state_->mutex);
             state_->busy = false;

@@ -60,8 +60,7 @@ public:
           io_([node](std::span<const uint8_t> report) {
               return hid_write(node->dev, report.data(), report.size());
           })
-    {
-    }
+    {}
 
     const HidInterfaceInfo& info() const override { return info_; }
 
@@ -176,8 +175,7 @@ HidapiBus::HidapiBus() : hidapi_(acquireHidapi())
 {
     try {
         usb_ = std::make_shared<hidraw::UsbStringReader>();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 HidapiBus::~HidapiBus() = default;

@@ -52,12 +52,8 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
         const uint8_t tag = prefix & 0xFC;
 
         switch (tag) {
-        case kUsagePage:
-            page = value;
-            break;
-        case kPush:
-            pageStack.push_back(page);
-            break;
+        case kUsagePage: page = value; break;
+        case kPush: pageStack.push_back(page); break;
         case kPop:
             if (!pageStack.empty()) {
                 page = pageStack.back();
@@ -89,8 +85,7 @@ std::vector<UsagePair> topLevelCollections(std::span<const uint8_t> d)
             if (depth > 0)
                 --depth;
             break;
-        default:
-            break;
+        default: break;
         }
         // Every main item ends the local set.
         if ((prefix & 0x0C) == kTypeMain) {
@@ -141,8 +136,8 @@ std::string hidrawSysname(const std::string& path)
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.size() <= kHidrawPrefix.size() || name.compare(0, kHidrawPrefix.size(), kHidrawPrefix) != 0)
         return {};
-    const bool digits = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kHidrawPrefix.size()), name.end(),
-                                    [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kHidrawPrefix.size()),
+                                    name.end(), [](char c) { return c >= '0' && c <= '9'; });
     return digits ? name : std::string{};
 }
 
@@ -166,7 +161,8 @@ std::optional<int> parseSysattrNumber(const char* text, int maxValue)
     return static_cast<int>(value);
 }
 
-std::optional<std::vector<uint8_t>> stringDescriptorPayload(std::span<const uint8_t> raw, std::size_t maxBytes)
+std::optional<std::vector<uint8_t>> stringDescriptorPayload(std::span<const uint8_t> raw,
+                                                            std::size_t maxBytes)
 {
     if (raw.size() < 2)
         return std::nullopt;
@@ -187,15 +183,12 @@ HidOpenError classifyOpenErrno(int err)
 {
     switch (err) {
     case EACCES:
-    case EPERM:
-        return HidOpenError::PermissionDenied;
+    case EPERM: return HidOpenError::PermissionDenied;
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case ENOTDIR:
-        return HidOpenError::NotFound;
-    default:
-        return HidOpenError::Other;
+    case ENOTDIR: return HidOpenError::NotFound;
+    default: return HidOpenError::Other;
     }
 }
 

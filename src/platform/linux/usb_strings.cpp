@@ -89,7 +89,8 @@ libusb_context* UsbStringReader::context()
     return context_;
 }
 
-std::optional<std::vector<uint8_t>> UsbStringReader::read(UsbLocation where, uint8_t index, std::size_t maxBytes)
+std::optional<std::vector<uint8_t>> UsbStringReader::read(UsbLocation where, uint8_t index,
+                                                          std::size_t maxBytes)
 {
     try {
         libusb_context* ctx = context();

@@ -359,9 +359,10 @@ bool QSettingsStore::write(const std::string& section, const std::string& entry,
         const QString path = settings.fileName();
         const QString kept = keepDamagedCopy(path);
         if (kept.isEmpty()) {
-            tellOnce(QStringLiteral("the settings file %1 could not be read in full and no copy of it could be "
-                                    "kept; it is left as it is and changes are not saved")
-                         .arg(path));
+            tellOnce(
+                QStringLiteral("the settings file %1 could not be read in full and no copy of it could be "
+                               "kept; it is left as it is and changes are not saved")
+                    .arg(path));
             return false;
         }
         tellOnce(QStringLiteral("the settings file %1 could not be read in full; the original is kept as %2")
