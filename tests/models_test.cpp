@@ -194,6 +194,48 @@ TEST(ModelRecords, ButtonsOnThePicture)
     }
 }
 
+struct TableCase {
+    const char* name;
+    bool receiver;
+    int deviceCount;
+    int code;
+    LabelTable labels;
+    HitTable hits;
+};
+
+// The Arvel 2.0 writes its labels where the wireless models do but keeps the
+// nine-button colours; an open receiver brings the wireless tables to any
+// model on the cable.
+TEST(ModelRecords, LabelAndHitTables)
+{
+    using enum LabelTable;
+    const TableCase cases[] = {
+        {"nothing", false, 0, kModelNone, Arvel, HitTable::Register},
+        {"old Arvel", false, 1, kModelArvelOld, Arvel, HitTable::Register},
+        {"Arvel", false, 1, kModelArvel, Arvel, HitTable::Register},
+        {"Essom", false, 1, kModelEssom, Essom, HitTable::Register},
+        {"Dorrin receiver", false, 1, kModelDorrinReceiver, Dorrin, HitTable::Command},
+        {"Dorrin", false, 1, kModelDorrin, Dorrin, HitTable::Command},
+        {"Cindel", false, 1, kModelCindel, Wireless, HitTable::Wireless},
+        {"Brill", false, 1, kModelBrill, Wireless, HitTable::Wireless},
+        {"Arvel 2.0", false, 1, kModelArvel2, Wireless, HitTable::Command},
+        {"receiver alone", true, 0, kModelReceiverOnly, Wireless, HitTable::Wireless},
+        {"Dorrin and receiver", true, 1, kModelDorrin, Wireless, HitTable::Wireless},
+        {"Arvel and receiver", true, 1, kModelArvel, Wireless, HitTable::Wireless},
+    };
+    for (const TableCase& c : cases) {
+        test::SimFixture f;
+        if (c.receiver)
+            f.sim.attach("receiver");
+        deviceScan(f.link);
+        DeviceState& s = f.link.state;
+        s.deviceCount = c.deviceCount;
+        s.modelCode = c.code;
+        EXPECT_EQ(labelTableFor(s), c.labels) << c.name;
+        EXPECT_EQ(hitTableFor(s), c.hits) << c.name;
+    }
+}
+
 // ---------------------------------------------------------------- receiver alone
 
 // The receiver alone shows the copy a Cindel stored over the cable. Its

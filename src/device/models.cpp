@@ -24,6 +24,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
     {.code = kModelReceiverOnly,
      .layout = Nine,
      .wireless = true,
+     .labels = LabelTable::Wireless,
+     .hits = HitTable::Wireless,
      .setup = kWirelessSetup,
      .setupApplies = Attached},
     {.code = kModelArvelOld,
@@ -45,6 +47,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .factory = FactoryKind::Other,
      .probe = Probe::MouseCollection,
      .releaseFrom = 1,
+     .labels = LabelTable::Essom,
      .setup = {"Essom.pdf", 32, kPictureEssom, false},
      .setupApplies = SingleDevice,
      .documentBeforeReceiver = true},
@@ -57,6 +60,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Dorrin,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .labels = LabelTable::Dorrin,
+     .hits = HitTable::Command,
      .setup = kDorrinSetup,
      .setupApplies = SingleDevice},
     {.code = kModelDorrin,
@@ -67,6 +72,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Dorrin,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .labels = LabelTable::Dorrin,
+     .hits = HitTable::Command,
      .setup = kDorrinSetup,
      .setupApplies = SingleDevice},
     {.code = kModelCindel,
@@ -80,6 +87,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Cindel,
      .factory = FactoryKind::Cindel,
      .probe = Probe::MouseCollection,
+     .labels = LabelTable::Wireless,
+     .hits = HitTable::Wireless,
      .setup = kWirelessSetup,
      .setupApplies = Attached},
     {.code = kModelBrill,
@@ -92,6 +101,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Cindel,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .labels = LabelTable::Wireless,
+     .hits = HitTable::Wireless,
      .setup = kWirelessSetup},
     {.code = kModelArvel2,
      .name = "Corvane Arvel 2.0",
@@ -102,6 +113,8 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .snippetBytes = true,
      .factory = FactoryKind::Arvel2,
      .probe = Probe::MouseCollection,
+     .labels = LabelTable::Wireless,
+     .hits = HitTable::Command,
      .setup = {"Arveld.pdf", 90, kPictureArvel2, true},
      .setupApplies = Attached},
 }};
@@ -115,6 +128,8 @@ constexpr ModelInfo kUnknownCommand{.family = Command,
                                     .layout = Nine,
                                     .snippetBytes = true,
                                     .factory = FactoryKind::Other,
+                                    .labels = LabelTable::Dorrin,
+                                    .hits = HitTable::Command,
                                     .setup = kDorrinSetup,
                                     .setupApplies = SingleDevice};
 
@@ -197,6 +212,16 @@ ModelSetup modelSetupFor(const DeviceState& device)
         }
     }
     return setup;
+}
+
+LabelTable labelTableFor(const DeviceState& device)
+{
+    return device.wirelessFamily() ? LabelTable::Wireless : modelInfo(device.modelCode).labels;
+}
+
+HitTable hitTableFor(const DeviceState& device)
+{
+    return device.wirelessFamily() ? HitTable::Wireless : modelInfo(device.modelCode).hits;
 }
 
 std::array<uint8_t, 256> factoryBlock(int modelCode, uint32_t firmwareVersion)

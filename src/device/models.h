@@ -44,6 +44,15 @@ enum PictureId : int {
     kPictureArvel2 = 10009,
 };
 
+// Where the picture puts the labels beside the buttons.
+enum class LabelTable { Arvel, Essom, Dorrin, Wireless };
+// How the hit map's colours translate to buttons.
+enum class HitTable {
+    Register,  // the five-button models and no device; black is the web-site item
+    Command,   // the nine-button models, with extra sample points
+    Wireless,  // the wireless family and the Brill
+};
+
 // What the window sets up for a model.
 struct ModelSetup {
     std::string_view helpDocument;
@@ -85,6 +94,8 @@ struct ModelInfo {
     Probe probe = Probe::None;
     uint32_t releaseFrom = 0;  // release numbers that count, both ends included
     uint32_t releaseTo = 0xFFFF;
+    LabelTable labels = LabelTable::Arvel;  // with the receiver closed
+    HitTable hits = HitTable::Register;     // with the receiver closed
     ModelSetup setup{"Arveld.pdf", 32, kPictureNoDevice, true};
     Applies setupApplies = Applies::Always;  // else the no-device set-up
     // Its help document and exchanged length stay with the receiver open
@@ -127,6 +138,11 @@ bool buttonOnPicture(const DeviceState& device, int button);
 // an open receiver brings its picture and, unless the model keeps its own,
 // its help document and exchanged length.
 ModelSetup modelSetupFor(const DeviceState& device);
+
+// The label and hit tables of what is attached: an open receiver or a
+// model of the wireless family brings the wireless tables.
+LabelTable labelTableFor(const DeviceState& device);
+HitTable hitTableFor(const DeviceState& device);
 
 // The initial device memory of the model (see factoryBlock of the kind).
 std::array<uint8_t, 256> factoryBlock(int modelCode, uint32_t firmwareVersion);
