@@ -315,6 +315,67 @@ TEST_F(SingleInstance, StaleSocketOfACrashedCopyDoesNotBlockANewOne)
     terminate(first);
 }
 
+// The width and height of a PNG file from its header, or nothing when the
+// file is not a PNG.
+std::optional<std::pair<uint32_t, uint32_t>> pngSize(const std::string& path)
+{
+    const std::string bytes = slurp(path);
+    const std::string signature = "\x89PNG\r\n\x1a\n";
+    if (bytes.size() < 24 || bytes.compare(0, signature.size(), signature) != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
+        return std::nullopt;
+    auto be32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i)
+            v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    return std::pair{be32(16), be32(20)};
+}
+
+// A screenshot run is a tool of its own: it neither hands over to a running
+// copy nor waits for anyone, even on a first run that would ask for the
+// language, writes the window and ends.
+TEST_F(SingleInstance, ScreenshotRunWritesTheWindowBesideARunningCopy)
+{
+    Child first;
+    ASSERT_TRUE(start(first, "first.err"));
+    ASSERT_TRUE(waitFor([&] { return isSocket(socket_); }, kStartTimeout)) << errors("first.err");
+
+    struct Case {
+        const char* name;
+        std::string file;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"written", dir_.path() + "/shot.png", 0},
+        {"folder missing", dir_.path() + "/missing/shot.png", 1},
+    };
+    for (const Case& c : cases) {
+        Child shot;
+        const std::string fresh = dir_.path() + "/fresh-" + std::to_string(c.exitCode) + ".ini";
+        ASSERT_TRUE(
+            shot.spawn({CVK_GUI_PATH, "--simulate", "dorrin", "--settings", fresh, "--screenshot", c.file},
+                       env_, dir_.path() + "/shot.err"));
+        const std::optional<int> status = shot.waitExit(kStartTimeout);
+        ASSERT_TRUE(status.has_value()) << c.name << ": the screenshot run kept running\n"
+                                        << errors("shot.err");
+        ASSERT_TRUE(WIFEXITED(*status)) << c.name;
+        EXPECT_EQ(WEXITSTATUS(*status), c.exitCode) << c.name << "\n" << errors("shot.err");
+        const auto size = pngSize(c.file);
+        if (c.exitCode == 0) {
+            ASSERT_TRUE(size.has_value()) << c.name;
+            EXPECT_GE(size->first, 720u) << c.name;
+            EXPECT_GE(size->second, 200u) << c.name;
+        } else {
+            EXPECT_FALSE(size.has_value()) << c.name;
+        }
+    }
+    EXPECT_FALSE(first.readUntil(kBroughtToFront, 500ms)) << first.output();
+    EXPECT_TRUE(accepts(socket_));
+    terminate(first);
+}
+
 #else
 
 TEST(SingleInstance, NeedsTheWindowProgram) { GTEST_SKIP() << "built without the window program"; }

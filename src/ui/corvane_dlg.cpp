@@ -23,6 +23,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/corvane_app.h"
 #include "config/descriptions.h"
@@ -130,6 +131,7 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
       app_(ports.app),
       layout_(ports.layout),
       hotplug_(ports.hotplug),
+      unattended_(ports.unattended),
       controller_(cvk::MainPorts{ports.bus, ports.clock, *this, ports.store, system_, ports.layout})
 {
     setWindowTitle(QStringLiteral("Corvane Arvel"));
@@ -523,6 +525,10 @@ cvk::MessageAnswer CCorvaneDlg::messageBox(const std::string& caption, const std
                                            cvk::MessageStyle style)
 {
     const QString title = caption.empty() ? QStringLiteral("CV Keys") : qs(caption);
+    if (unattended_) {
+        std::fprintf(stderr, "cvkeys: %s: %s\n", qPrintable(title), qPrintable(plainLines(text)));
+        return cvk::isQuestion(style) ? cvk::MessageAnswer::No : cvk::MessageAnswer::Ok;
+    }
     QMessageBox::Icon icon = QMessageBox::Information;
     switch (style) {
     case cvk::MessageStyle::Information: icon = QMessageBox::Information; break;

@@ -50,6 +50,9 @@ struct DlgPorts {
     cvk::IKeyboardLayout* layout = nullptr;
     // Device arrivals and removals; null where nothing reports them.
     cvk::IHotplugMonitor* hotplug = nullptr;
+    // Nobody is there to answer (a screenshot run): messages go to the
+    // standard error and questions take their safe answer, No.
+    bool unattended = false;
 };
 
 class CCorvaneDlg final : public QWidget, public cvk::IViewPort {
@@ -123,6 +126,7 @@ private:
     cvk::CCorvaneApp& app_;
     cvk::IKeyboardLayout* layout_;
     cvk::IHotplugMonitor* hotplug_;
+    bool unattended_;
     cvk::CMainController controller_;
 
     QGroupBox* profileBox_ = nullptr;

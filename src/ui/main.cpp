@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -30,6 +31,7 @@
 namespace {
 
 int quitPipe[2] = {-1, -1};
+constexpr int kScreenshotSettleMs = 300;
 
 void onTerminate(int)
 {
@@ -77,14 +79,22 @@ int main(int argc, char** argv)
     QCommandLineOption languageDir(QStringLiteral("language-dir"),
                                    QStringLiteral("Look for the Language.<code> files in this folder."),
                                    QStringLiteral("dir"));
+    QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Start as usual, write the window as a PNG file once the start-up read and scan are "
+                       "done, and exit."),
+        QStringLiteral("file"));
     parser.addOption(simulate);
     parser.addOption(settings);
     parser.addOption(languageDir);
+    parser.addOption(screenshot);
     parser.process(app);
+    const QString screenshotFile = parser.value(screenshot);
 
-    // Before anything else: a second copy hands over and ends at once.
+    // Before anything else: a second copy hands over and ends at once. A
+    // screenshot run is a tool of its own and leaves a running copy alone.
     CSingleInstance instance;
-    if (!instance.claim(QCoreApplication::arguments()))
+    if (screenshotFile.isEmpty() && !instance.claim(QCoreApplication::arguments()))
         return 0;
     CCorvaneDlg* window = nullptr;
     instance.onActivation([&window] {
@@ -137,17 +147,37 @@ int main(int argc, char** argv)
     cvk::CCorvaneApp cvApp;
     cvk::StartOptions options;
     options.languageDir = parser.value(languageDir).toStdString();
-    cvApp.startUp(*store, options,
-                  [](const std::string& preset) { return askLanguageDialog(nullptr, preset); });
+    // A screenshot run asks nothing: the first run takes the preset language.
+    const bool unattended = !screenshotFile.isEmpty();
+    cvApp.startUp(*store, options, [unattended](const std::string& preset) {
+        return unattended ? preset : askLanguageDialog(nullptr, preset);
+    });
 
     const std::unique_ptr<cvk::IKeyboardLayout> layout = cvk::makeSessionKeyboardLayout();
 
-    CCorvaneDlg dlg(DlgPorts{activeBus, clock, *store, cvApp, layout.get(), hotplug.get()});
+    CCorvaneDlg dlg(DlgPorts{activeBus, clock, *store, cvApp, layout.get(), hotplug.get(), unattended});
     window = &dlg;
     dlg.show();
-    QTimer::singleShot(0, &dlg, [&dlg] { dlg.start(); });
+    int screenshotResult = 0;
+    QTimer::singleShot(0, &dlg, [&dlg, &screenshotFile, &screenshotResult] {
+        dlg.start();
+        if (screenshotFile.isEmpty())
+            return;
+        // The commands the start-up posted (an automatic Apply, a second
+        // read) run first, so the picture shows where the start-up ended.
+        QTimer::singleShot(kScreenshotSettleMs, &dlg, [&dlg, &screenshotFile, &screenshotResult] {
+            QCoreApplication::processEvents();
+            if (!dlg.grab().save(screenshotFile, "PNG")) {
+                std::fprintf(stderr, "cvkeys: cannot write the screenshot %s\n", qPrintable(screenshotFile));
+                screenshotResult = 1;
+            }
+            dlg.close();
+            QCoreApplication::quit();
+        });
+    });
     quitOnTerminate(&app);
-    const int result = app.exec();
+    const int loopResult = app.exec();
+    const int result = screenshotFile.isEmpty() ? loopResult : screenshotResult;
     window = nullptr;
 
     if (dlg.restartRequested()) {
