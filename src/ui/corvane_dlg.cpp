@@ -434,6 +434,9 @@ void CCorvaneDlg::fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items)
             QMenu* sub = menu->addMenu(qs(item.text));
             fillMenu(sub, item.submenu);
             action = sub->menuAction();
+            // Submenu titles carry their command too, so their hint shows.
+            if (item.command != 0)
+                action->setData(item.command);
         } else {
             action = menu->addAction(qs(item.text));
             if (item.command != 0)
