@@ -19,10 +19,11 @@ done
 packages=(
     # toolchain
     g++ make cmake ninja-build pkg-config
-    # Qt 6 widgets; qt6-base-dev already depends on moc/rcc (qt6-base-dev-tools)
-    # and on the OpenGL headers that Qt6Gui's CMake package looks for, but
-    # they are named so that a partial install is repaired too.
-    qt6-base-dev qt6-base-dev-tools libgl-dev libglx-dev libopengl-dev libvulkan-dev
+    # Qt 6 widgets and SVG (the device pictures); qt6-base-dev already
+    # depends on moc/rcc (qt6-base-dev-tools) and on the OpenGL headers that
+    # Qt6Gui's CMake package looks for, but they are named so that a partial
+    # install is repaired too.
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libglx-dev libopengl-dev libvulkan-dev
     # device access
     libhidapi-dev libusb-1.0-0-dev libudev-dev
     # core libraries
