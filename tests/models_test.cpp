@@ -152,6 +152,21 @@ TEST(ModelRecords, UnknownCodesKeepTheirRules)
     }
 }
 
+// A device state as the scan leaves it, the receiver's handles open when it
+// is attached, with the count and model code a case names.
+struct StateRig {
+    test::SimFixture f;
+    const DeviceState& state(bool receiver, int deviceCount, int code)
+    {
+        if (receiver)
+            f.sim.attach("receiver");
+        deviceScan(f.link);
+        f.link.state.deviceCount = deviceCount;
+        f.link.state.modelCode = code;
+        return f.link.state;
+    }
+};
+
 struct PictureCase {
     const char* name;
     bool receiver;
@@ -179,13 +194,8 @@ TEST(ModelRecords, ButtonsOnThePicture)
         {"nothing", false, 0, kModelNone, five},
     };
     for (const PictureCase& c : cases) {
-        test::SimFixture f;
-        if (c.receiver)
-            f.sim.attach("receiver");
-        deviceScan(f.link);
-        DeviceState& s = f.link.state;
-        s.deviceCount = c.deviceCount;
-        s.modelCode = c.code;
+        StateRig rig;
+        const DeviceState& s = rig.state(c.receiver, c.deviceCount, c.code);
         std::set<int> shown;
         for (int b = -1; b <= 10; ++b)
             if (buttonOnPicture(s, b))
@@ -224,13 +234,8 @@ TEST(ModelRecords, LabelAndHitTables)
         {"Arvel and receiver", true, 1, kModelArvel, Wireless, HitTable::Wireless},
     };
     for (const TableCase& c : cases) {
-        test::SimFixture f;
-        if (c.receiver)
-            f.sim.attach("receiver");
-        deviceScan(f.link);
-        DeviceState& s = f.link.state;
-        s.deviceCount = c.deviceCount;
-        s.modelCode = c.code;
+        StateRig rig;
+        const DeviceState& s = rig.state(c.receiver, c.deviceCount, c.code);
         EXPECT_EQ(labelTableFor(s), c.labels) << c.name;
         EXPECT_EQ(hitTableFor(s), c.hits) << c.name;
     }
