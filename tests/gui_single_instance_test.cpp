@@ -303,15 +303,16 @@ TEST_F(SingleInstance, StaleSocketOfACrashedCopyDoesNotBlockANewOne)
     ASSERT_TRUE(start(first, "first.err"));
     ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout)) << "the new copy never listened\n"
                                                                           << errors("first.err");
-    // The probe itself was a connection, which the new copy answers.
-    ASSERT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 1)) << errors("first.err");
-    // It is a working first copy: a later start still hands over to it.
+    // It is a working first copy: a later start hands over to it and ends.
+    // (The probe above was a connection too, but one that can arrive before
+    // the new copy's window exists, when there is nothing to bring to the
+    // front; so only the real start is counted on.)
     Child second;
     ASSERT_TRUE(start(second, "second.err"));
     const std::optional<int> status = second.waitExit(kSecondExitTimeout);
-    ASSERT_TRUE(status.has_value()) << errors("second.err");
+    ASSERT_TRUE(status.has_value()) << "the second copy kept running\n" << errors("second.err");
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << errors("second.err");
-    EXPECT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 2)) << errors("first.err");
+    EXPECT_TRUE(first.readUntil(kBroughtToFront, kSecondExitTimeout, 1)) << errors("first.err");
     terminate(first);
 }
 
