@@ -1,9 +1,9 @@
-// The window tests' entry point: QtSvg and QPainter on images need a
-// QGuiApplication (run with QT_QPA_PLATFORM=offscreen).
+// The window tests' entry point: the widgets need a QApplication
+// (run with QT_QPA_PLATFORM=offscreen).
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
@@ -11,7 +11,7 @@ int main(int argc, char** argv)
     // environment; no test needs a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
