@@ -24,6 +24,9 @@ packages=(
     # Qt6Gui's CMake package looks for, but they are named so that a partial
     # install is repaired too.
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libglx-dev libopengl-dev libvulkan-dev
+    # the window asks for Arial; Liberation Sans has its metrics, so the
+    # captions fit the rectangles beside the buttons
+    fonts-liberation2
     # device access
     libhidapi-dev libusb-1.0-0-dev libudev-dev
     # core libraries

@@ -1,6 +1,7 @@
 #include "app/picture_area.h"
 
 #include "config/config_model.h"
+#include "config/pointer_settings.h"
 #include "config/thresholds.h"
 #include "device/device_state.h"
 #include "device/model_views.h"
@@ -173,6 +174,8 @@ std::vector<StatusLine> statusLines(const DeviceState& device, const ConfigModel
         return {{text(kTxtCompatibilityIssue), std::nullopt, true},
                 {text(kTxtNeedsNewerProgram), kStatusBlue},
                 {kMakerWebAddress, kStatusRed, false, true, kAddressGap}};
+    if (device.deviceCount <= 0 && !device.receiverPresent() && !device.deniedPaths.empty())
+        return {{kPermissionDenied, kStatusRed, true}, {kPermissionFix, std::nullopt}};
     if (!device.singleDevice() || device.deviceCount > 1) {
         const int id = device.deviceCount > 1 ? kTxtSeveralDevices : kTxtNoDevice;
         return {{text(id), kStatusRed}};
@@ -306,5 +309,81 @@ StatusBand statusBand(const DeviceState& device, const ConfigModel& model, int h
 {
     return {statusLines(device, model, hovered, fadeLevel, keyText), symbolFor(device, model, hovered)};
 }
+
+std::optional<Rgb> hitColour(HitTable table, int button)
+{
+    if (!validButton(button))
+        return std::nullopt;
+    if (table != HitTable::Register)
+        return kButtonColours[static_cast<size_t>(button)];
+    for (const ColourItem& entry : kUpToSixColours)
+        if (entry.item == button)
+            return entry.colour;
+    return std::nullopt;
+}
+
+namespace {
+
+// Row 0 alone: the band's top right corner, clear of the labels above the
+// picture. The open view: four rows of 64 pixels beside its picture.
+constexpr int kClosedRowTop = 6;
+constexpr int kOpenRowTop = 14;
+constexpr int kOpenRowPitch = 64;
+constexpr int kSpotWidth = 26;
+constexpr int kKnobReach = 6;  // the knob's half width beyond the track's ends
+
+}  // namespace
+
+SliderGeometry sliderGeometry(int row, bool settingsViewOpen)
+{
+    SliderGeometry g;
+    const bool speed = row == kRowCursorSpeed;
+    const int trackRight = kTrackLeft + (speed ? kSpeedTrackWidth : 2 * kTrackHalf);
+    int trackTop = 0;
+    if (settingsViewOpen) {
+        const int top = kOpenRowTop + kOpenRowPitch * row;
+        g.title = {330, top, kTrackLeft - kSpotWidth - 12, top + 40};
+        trackTop = top + 8;
+    } else {
+        g.title = {kBandRightColumn + 8, kClosedRowTop, 716, kClosedRowTop + 18};
+        trackTop = kClosedRowTop + 20;
+    }
+    g.track = {kTrackLeft - kKnobReach, trackTop, trackRight + kKnobReach + 1, trackTop + 26};
+    if (speed) {
+        g.decrease = {g.track.left - kSpotWidth, trackTop, g.track.left, trackTop + 26};
+        g.increase = {g.track.right, trackTop, g.track.right + kSpotWidth, trackTop + 26};
+    }
+    g.labels = {kTrackLeft - 30, trackTop + 26, trackRight + 30, trackTop + 42};
+    g.knobY = trackTop + 13;
+    return g;
+}
+
+PointerRects pointerRects(const DeviceState& device, bool settingsViewOpen)
+{
+    PointerRects rects{};
+    for (int row = 0; row < kSliderRows; ++row) {
+        if (!rowVisible(row, device, settingsViewOpen))
+            continue;
+        const SliderGeometry g = sliderGeometry(row, settingsViewOpen);
+        rects[static_cast<size_t>(3 * row)] = g.track;
+        rects[static_cast<size_t>(3 * row + 1)] = g.decrease;
+        rects[static_cast<size_t>(3 * row + 2)] = g.increase;
+    }
+    return rects;
+}
+
+Rect settingsToggleRect(bool hot, int pictureBottom)
+{
+    const int size = hot ? kToggleHotSize : kToggleSize;
+    return {kPictureAreaWidth - size, pictureBottom - size, kPictureAreaWidth, pictureBottom};
+}
+
+Rect wakeFrameRect(int pictureBottom)
+{
+    const int top = pictureBottom - 160;
+    return {644, top, 644 + kWakeFrameWidth, top + kWakeFrameHeight};
+}
+
+Rect wakePromptTextRect(int pictureBottom) { return {50, 40, 500, pictureBottom + 40}; }
 
 }  // namespace cvk

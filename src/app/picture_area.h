@@ -117,7 +117,59 @@ struct HoverChange {
 };
 HoverChange hoverAfterHit(int hovered, int hit);
 
+// The colour button `button` fills the hit map with, none where the table
+// has none. The register family's pictures mark the maker's logo in
+// kWebSiteColour, which hits the web-site item.
+std::optional<Rgb> hitColour(HitTable table, int button);
+inline constexpr Rgb kWebSiteColour{0, 0, 0};
+
+// ----- panel and overlays (area coordinates: the area's top left is 0, 0
+// and its bottom is B)
+
+// Where slider row `row` is drawn and hit: with the settings view closed
+// only row 0 shows, in the band's top right corner; the open view stacks
+// all four beside its picture. The decrease and increase spots belong to
+// row 0; the other rows have none (empty rectangles).
+struct SliderGeometry {
+    Rect title;
+    Rect track;  // the whole knob travel, hit as the row's first control
+    Rect decrease;
+    Rect increase;
+    Rect labels;  // under the track
+    int knobY = 0;
+};
+SliderGeometry sliderGeometry(int row, bool settingsViewOpen);
+// Hit rectangles of the rows drawn now; the others are empty.
+PointerRects pointerRects(const DeviceState& device, bool settingsViewOpen);
+// Text width the status band keeps clear of the cursor-speed row and the
+// wireless status in the top right corner.
+inline constexpr int kBandTextLeft = 40;
+inline constexpr int kBandRightColumn = 490;
+
+inline constexpr int kToggleSize = 32;
+inline constexpr int kToggleHotSize = 64;
+Rect settingsToggleRect(bool hot, int pictureBottom);
+inline constexpr Rect kSettingsPictureRect{14, 7, 314, 307};
+
+// The wake-up animation's frames and the prompt beside it.
+inline constexpr int kWakeFrameWidth = 36;
+inline constexpr int kWakeFrameHeight = 83;
+Rect wakeFrameRect(int pictureBottom);
+Rect wakePromptTextRect(int pictureBottom);
+inline constexpr Rect kWakeHandRect{264, 120, 296, 152};
+inline constexpr Rect kWakeArrowsRect{280, 136, 312, 168};
+inline constexpr Rect kBusyPictureRect{100, 30, 356, 286};
+
 // ----- status band
+
+// What the picture area and `cvkeys-cli list` say when a device of the
+// maker is attached but this user may not open it.
+inline constexpr const char* kPermissionDenied =
+    "A Corvane device is attached but this user may not open it. Install the udev rule:";
+inline constexpr const char* kPermissionFix =
+    "  cvkeys-cli udev-rule | sudo tee /etc/udev/rules.d/70-cvkeys.rules\n"
+    "  sudo udevadm control --reload && sudo udevadm trigger\n"
+    "then unplug the device and plug it in again.";
 
 enum class StatusSymbol : int {
     None = 0,

@@ -8,6 +8,7 @@
 
 #include "app/corvane_app.h"
 #include "app/main_controller.h"
+#include "app/picture_area.h"
 #include "cli/cli_view.h"
 #include "cli/udev_rule.h"
 #include "config/catalogue.h"
@@ -747,10 +748,7 @@ private:
         for (const std::string& path : s.deniedPaths)
             out_ << "permission denied: " << path << "\n";
         if (!s.deniedPaths.empty())
-            out_ << "A Corvane device is attached but this user may not open it. Install the udev rule:\n"
-                    "  cvkeys-cli udev-rule | sudo tee /etc/udev/rules.d/70-cvkeys.rules\n"
-                    "  sudo udevadm control --reload && sudo udevadm trigger\n"
-                    "then unplug the device and plug it in again.\n";
+            out_ << cvk::kPermissionDenied << "\n" << cvk::kPermissionFix << "\n";
         return 0;
     }
 

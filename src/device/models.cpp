@@ -18,12 +18,13 @@ constexpr ModelSetup kWirelessSetup{"cindel.pdf", 90, kPictureWireless, true};
 constexpr ModelSetup kDorrinSetup{"dorrin.pdf", 64, kPictureDorrin, true};
 
 constexpr std::array<ModelInfo, 10> kModels = {{
-    {.code = kModelNone},
+    {.code = kModelNone, .picture = PictureKind::NoDevice},
     // Only the receiver: the block is the copy a Cindel or Brill stored over
     // the cable, with their nine buttons.
     {.code = kModelReceiverOnly,
      .layout = Nine,
      .wireless = true,
+     .picture = PictureKind::Wireless,
      .labels = LabelTable::Wireless,
      .hits = HitTable::Wireless,
      .setup = kWirelessSetup,
@@ -47,6 +48,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .factory = FactoryKind::Other,
      .probe = Probe::MouseCollection,
      .releaseFrom = 1,
+     .picture = PictureKind::Essom,
      .labels = LabelTable::Essom,
      .setup = {"Essom.pdf", 32, kPictureEssom, false},
      .setupApplies = SingleDevice,
@@ -60,6 +62,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Dorrin,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .picture = PictureKind::Dorrin,
      .labels = LabelTable::Dorrin,
      .hits = HitTable::Command,
      .setup = kDorrinSetup,
@@ -72,6 +75,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Dorrin,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .picture = PictureKind::Dorrin,
      .labels = LabelTable::Dorrin,
      .hits = HitTable::Command,
      .setup = kDorrinSetup,
@@ -87,6 +91,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Cindel,
      .factory = FactoryKind::Cindel,
      .probe = Probe::MouseCollection,
+     .picture = PictureKind::Wireless,
      .labels = LabelTable::Wireless,
      .hits = HitTable::Wireless,
      .setup = kWirelessSetup,
@@ -101,6 +106,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .catalogue = Catalogue::Cindel,
      .factory = FactoryKind::Dorrin,
      .probe = Probe::MouseCollection,
+     .picture = PictureKind::Brill,
      .labels = LabelTable::Wireless,
      .hits = HitTable::Wireless,
      .setup = kWirelessSetup},
@@ -113,6 +119,7 @@ constexpr std::array<ModelInfo, 10> kModels = {{
      .snippetBytes = true,
      .factory = FactoryKind::Arvel2,
      .probe = Probe::MouseCollection,
+     .picture = PictureKind::Arvel2,
      .labels = LabelTable::Wireless,
      .hits = HitTable::Command,
      .setup = {"Arveld.pdf", 90, kPictureArvel2, true},
@@ -128,6 +135,7 @@ constexpr ModelInfo kUnknownCommand{.family = Command,
                                     .layout = Nine,
                                     .snippetBytes = true,
                                     .factory = FactoryKind::Other,
+                                    .picture = PictureKind::Dorrin,
                                     .labels = LabelTable::Dorrin,
                                     .hits = HitTable::Command,
                                     .setup = kDorrinSetup,
@@ -222,6 +230,17 @@ LabelTable labelTableFor(const DeviceState& device)
 HitTable hitTableFor(const DeviceState& device)
 {
     return device.wirelessFamily() ? HitTable::Wireless : modelInfo(device.modelCode).hits;
+}
+
+PictureKind pictureKind(const DeviceState& device)
+{
+    if (!device.singleDevice() || device.modelCode == kModelNone)
+        return PictureKind::NoDevice;
+    if (device.modelCode == kModelArvel2)
+        return PictureKind::Arvel2;
+    if (device.wirelessFamily())
+        return PictureKind::Wireless;
+    return modelInfo(device.modelCode).picture;
 }
 
 std::array<uint8_t, 256> factoryBlock(int modelCode, uint32_t firmwareVersion)

@@ -44,6 +44,10 @@ enum PictureId : int {
     kPictureArvel2 = 10009,
 };
 
+// The drawing of the device the window shows; its buttons are also the hit
+// map's, so what is drawn and what is hit cannot disagree.
+enum class PictureKind { NoDevice, Arvel, Arvel2, Essom, Dorrin, Wireless, Brill };
+
 // Where the picture puts the labels beside the buttons.
 enum class LabelTable { Arvel, Essom, Dorrin, Wireless };
 // How the hit map's colours translate to buttons.
@@ -94,8 +98,9 @@ struct ModelInfo {
     Probe probe = Probe::None;
     uint32_t releaseFrom = 0;  // release numbers that count, both ends included
     uint32_t releaseTo = 0xFFFF;
-    LabelTable labels = LabelTable::Arvel;  // with the receiver closed
-    HitTable hits = HitTable::Register;     // with the receiver closed
+    PictureKind picture = PictureKind::Arvel;  // with the receiver closed
+    LabelTable labels = LabelTable::Arvel;     // with the receiver closed
+    HitTable hits = HitTable::Register;        // with the receiver closed
     ModelSetup setup{"Arveld.pdf", 32, kPictureNoDevice, true};
     Applies setupApplies = Applies::Always;  // else the no-device set-up
     // Its help document and exchanged length stay with the receiver open
@@ -143,6 +148,11 @@ ModelSetup modelSetupFor(const DeviceState& device);
 // model of the wireless family brings the wireless tables.
 LabelTable labelTableFor(const DeviceState& device);
 HitTable hitTableFor(const DeviceState& device);
+
+// The drawing for what is attached: the no-device one unless exactly one
+// device (or the receiver) is there and a model is known; an open receiver
+// shows the wireless one, except beside an Arvel 2.0, which keeps its own.
+PictureKind pictureKind(const DeviceState& device);
 
 // The initial device memory of the model (see factoryBlock of the kind).
 std::array<uint8_t, 256> factoryBlock(int modelCode, uint32_t firmwareVersion);

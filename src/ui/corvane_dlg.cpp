@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -16,16 +18,18 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTextDocument>
-#include <QToolButton>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 
 #include "app/corvane_app.h"
+#include "app/picture_area.h"
 #include "config/descriptions.h"
 #include "device/model_views.h"
 #include "device/models.h"
@@ -35,6 +39,7 @@
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/dialogs.h"
+#include "ui/picture_symbols.h"
 
 namespace {
 
@@ -43,32 +48,10 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 // The notification area cuts tips at 127 characters.
 constexpr int kTrayTipLength = 127;
 constexpr int kTickMs = 100;
-constexpr int kDeviceButtonWidth = 120;
-
-// The program has no icon files yet: the icon is drawn, gray while no
-// device is usable.
-QIcon programIcon(bool usable)
-{
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(usable ? QColor(0x1F, 0x4E, 0x8C) : QColor(0x80, 0x80, 0x80));
-        painter.drawRoundedRect(QRectF(0.5, 0.5, size - 1.0, size - 1.0), size / 5.0, size / 5.0);
-        QFont font = painter.font();
-        font.setBold(true);
-        font.setPixelSize(size * 9 / 20);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("CV"));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
+// The profile row's inset from the window's edges and the gap around the
+// picture area.
+constexpr int kGroupLeft = 10;
+constexpr int kPictureGap = 10;
 
 void setBold(QAction* action)
 {
@@ -82,25 +65,6 @@ QString plainLines(const std::string& text)
     QString s = qs(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
-}
-
-// A button caption on one line: the parts of a several-line description
-// joined, the key of a shortcut after a space.
-QString oneLine(const std::string& text)
-{
-    QStringList parts = plainLines(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (QString& part : parts)
-        part = part.replace(QLatin1Char('\t'), QLatin1Char(' ')).trimmed();
-    return parts.join(QStringLiteral(", "));
-}
-
-QString tooltipText(const std::string& text)
-{
-    QString s = plainLines(text).trimmed();
-    s.replace(QLatin1Char('\t'), QStringLiteral("  "));
-    if (Qt::mightBeRichText(s))
-        s.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     return s;
 }
 
@@ -135,11 +99,24 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
       controller_(cvk::MainPorts{ports.bus, ports.clock, *this, ports.store, system_, ports.layout})
 {
     setWindowTitle(QStringLiteral("Corvane Arvel"));
-    setWindowIcon(programIcon(true));
+    setWindowIcon(cvk::symbols::programIcon(true));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The links above the profile row, at the right.
+    auto* links = new QHBoxLayout;
+    links->setContentsMargins(kGroupLeft, 2, kGroupLeft, 0);
+    links->addStretch();
+    addLink(links, qs(cvk::text(cvk::kTxtAboutProgram)), cvk::kCtlAboutLink);
+    links->addSpacing(16);
+    addLink(links, QStringLiteral("Langauge ..."), cvk::kCtlLanguageLink);
+    layout->addLayout(links);
 
     // Profile row.
     auto* top = new QHBoxLayout;
+    top->setContentsMargins(kGroupLeft, 0, kGroupLeft, 0);
     layout->addLayout(top);
     profileBox_ = new QGroupBox(qs(cvk::text(cvk::kTxtProfile)), this);
     controls_[cvk::kCtlProfileBox] = profileBox_;
@@ -148,10 +125,11 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     controls_[cvk::kCtlProfileLabel] = nameLabel;
     profileRow->addWidget(nameLabel);
     selector_ = new QComboBox(profileBox_);
-    selector_->setMinimumWidth(200);
     selector_->setEnabled(false);
+    selector_->setAccessibleName(qs(cvk::text(cvk::kTxtProfile)));
+    nameLabel->setBuddy(selector_);
     controls_[cvk::kCtlProfileSelector] = selector_;
-    profileRow->addWidget(selector_, 1);
+    profileRow->addWidget(selector_, 14);
     connect(selector_, &QComboBox::activated, this, &CCorvaneDlg::selectorActivated);
     for (auto [id, textId] : {std::pair{cvk::kCmdNewProfile, cvk::kTxtNewProfile},
                               std::pair{cvk::kCmdRenameProfile, cvk::kTxtRenameProfile},
@@ -160,70 +138,38 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
         button->setEnabled(false);
         button->setAutoDefault(false);
         controls_[id] = button;
-        profileRow->addWidget(button);
+        profileRow->addWidget(button, 10);
         const int command = id;
         connect(button, &QPushButton::clicked, this, [this, command] { dispatch(command); });
     }
     top->addWidget(profileBox_, 1);
-    auto* language = new QToolButton(this);
-    language->setText(QStringLiteral("Langauge ..."));
-    language->setAutoRaise(true);
-    controls_[cvk::kCtlLanguageLink] = language;
-    connect(language, &QToolButton::clicked, this, &CCorvaneDlg::changeLanguage);
-    top->addWidget(language, 0, Qt::AlignTop);
+    layout->addSpacing(kPictureGap);
 
-    // Status band.
-    auto* band = new QWidget(this);
-    band->setAutoFillBackground(true);
-    QPalette white = band->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    band->setPalette(white);
-    auto* bandLayout = new QVBoxLayout(band);
-    status_ = new QLabel(band);
-    QFont statusFont = status_->font();
-    statusFont.setBold(true);
-    statusFont.setPointSizeF(statusFont.pointSizeF() * 1.2);
-    status_->setFont(statusFont);
-    status_->setWordWrap(true);
-    bandLayout->addWidget(status_);
-    wakePrompt_ = new QLabel(band);
-    wakePrompt_->setFont(statusFont);
-    wakePrompt_->hide();
-    bandLayout->addWidget(wakePrompt_);
-    details_ = new QLabel(band);
-    details_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    details_->setWordWrap(true);
-    details_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    bandLayout->addWidget(details_, 1);
+    // The picture area spans the window's width, framed above and below.
+    picture_ = new PictureView(*this, this);
+    layout->addWidget(picture_);
+    layout->addSpacing(kPictureGap);
 
-    // The pad and the buttons of the device.
-    auto* deviceRow = new QGridLayout;
-    deviceRow->setSpacing(4);
-    for (int n = 0; n <= 9; ++n) {
-        auto* button = new QToolButton(band);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setFixedWidth(kDeviceButtonWidth);
-        button->setMinimumHeight(44);
-        deviceRow->addWidget(button, n / 5, n % 5);
-        connect(button, &QToolButton::clicked, this, [this, n] { openButtonMenu(n); });
-        deviceButtons_.push_back(button);
-    }
-    bandLayout->addLayout(deviceRow);
-    layout->addWidget(band, 1);
-
-    // Bottom row.
+    // Bottom row; Refresh and Read stay hidden (F5 runs Refresh).
     auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(kGroupLeft, 0, kGroupLeft, 9);
     layout->addLayout(bottom);
-    addCommandButton(bottom, QStringLiteral("&Refresh"), cvk::kCmdRefresh);
     addCommandButton(bottom, qs(cvk::text(cvk::kTxtRestoreDefaults)), cvk::kCmdRestoreDefaults);
+    auto* help = addCommandButton(bottom, qs(cvk::text(cvk::kTxtHelp)), cvk::kCtlHelp);
+    help->setEnabled(false);
+    disconnect(help, &QPushButton::clicked, nullptr, nullptr);
+    connect(help, &QPushButton::clicked, this, &CCorvaneDlg::openHelp);
     bottom->addStretch();
-    addCommandButton(bottom, qs(cvk::text(cvk::kTxtOk)), cvk::kCmdOk);
+    addCommandButton(bottom, qs(cvk::text(cvk::kTxtOk)), cvk::kCmdOk)->setDefault(true);
     addCommandButton(bottom, qs(cvk::text(cvk::kTxtCancel)), cvk::kCmdCancel);
     addCommandButton(bottom, qs(cvk::text(cvk::kTxtApply)), cvk::kCmdApply)->setEnabled(false);
+    auto* refresh = new QAction(this);
+    refresh->setShortcut(QKeySequence::Refresh);
+    connect(refresh, &QAction::triggered, this, [this] { dispatch(cvk::kCmdRefresh); });
+    addAction(refresh);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray_ = new QSystemTrayIcon(programIcon(true), this);
+        tray_ = new QSystemTrayIcon(cvk::symbols::programIcon(true), this);
         trayMenu_ = new QMenu(this);
         tray_->setContextMenu(trayMenu_);
         connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -246,8 +192,25 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
         refreshView();
     });
 
-    setMinimumWidth(720);
     refreshView();
+}
+
+QLabel* CCorvaneDlg::addLink(QHBoxLayout* row, const QString& text, int control)
+{
+    auto* link = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), this);
+    link->setTextFormat(Qt::RichText);
+    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    link->setToolTip(text);
+    link->setAccessibleName(text);
+    controls_[control] = link;
+    row->addWidget(link);
+    connect(link, &QLabel::linkActivated, this, [this, control] {
+        if (control == cvk::kCtlAboutLink)
+            openAbout();
+        else
+            changeLanguage();
+    });
+    return link;
 }
 
 CCorvaneDlg::~CCorvaneDlg()
@@ -281,6 +244,10 @@ void CCorvaneDlg::start()
 
 void CCorvaneDlg::dispatch(int command)
 {
+    if (command == cvk::kCmdAbout) {
+        openAbout();
+        return;
+    }
     ++arrivals_;
     controller_.handleCommand(command);
     refreshView();
@@ -290,126 +257,106 @@ void CCorvaneDlg::dispatch(int command)
 
 void CCorvaneDlg::refreshView()
 {
-    refreshStatus();
-    refreshDeviceButtons();
+    picture_->refresh();
     const int line = controller_.profiles().currentLine();
     if (selector_->currentIndex() != line && line < selector_->count())
         selector_->setCurrentIndex(line);
-    if (controller_.window().transferMark < 0)
-        wakePrompt_->hide();
 }
 
-void CCorvaneDlg::refreshStatus()
-{
-    const cvk::DeviceState& s = controller_.device();
-    QString headline;
-    bool red = false;
-    if (controller_.window().transferMark == cvk::kTransferMarkRunning) {
-        headline = qs(cvk::text(cvk::kTxtUpdateInProgress));
-    } else if (s.deviceCount > 100) {
-        headline = qs(cvk::text(cvk::kTxtCompatibilityIssue)) + QLatin1Char('\n') +
-                   qs(cvk::text(cvk::kTxtNeedsNewerProgram));
-        red = true;
-    } else if (s.singleDevice()) {
-        red = s.deviceCount == 0 && s.modelCode == cvk::kModelNone;
-        headline =
-            qs(s.deviceCount == 0 ? cvk::text(cvk::kTxtConnectCable) : cvk::text(cvk::kTxtClickToChange));
-    } else {
-        headline = qs(s.deviceCount >= 2 ? cvk::text(cvk::kTxtSeveralDevices) : cvk::text(cvk::kTxtNoDevice));
-        red = true;
-    }
-    if (status_->text() != headline)
-        status_->setText(headline);
-    status_->setStyleSheet(red ? QStringLiteral("color: #C00000") : QString());
+void CCorvaneDlg::drawBusyPicture() { picture_->showBusy(); }
 
-    QStringList lines;
-    if (!tip_.empty())
-        lines << plainLines(tip_).simplified();
-    if (!s.hardwareVersionText.empty())
-        lines << plainLines(s.hardwareVersionText).trimmed();
-    if (auto it = controlTexts_.find(cvk::kCtlDevicePath);
-        it != controlTexts_.end() && s.singleDevice() && !it->second.empty())
-        lines << qs(it->second);
-    if (!s.deniedPaths.empty())
-        lines << QStringLiteral(
-            "A Corvane device is attached but this user may not open it.\n"
-            "Install the udev rule (cvkeys-cli udev-rule) and replug the device.");
-    const QString detail = lines.join(QLatin1Char('\n'));
-    if (details_->text() != detail)
-        details_->setText(detail);
-}
-
-void CCorvaneDlg::refreshDeviceButtons()
-{
-    const cvk::DeviceState& s = controller_.device();
-    const cvk::DescribeContext context =
-        cvk::describeContext(s, controller_.config(), controller_.window().fadeLevel);
-    const cvk::KeyTextFn keyText = [this](uint16_t word) {
-        return layout_ ? cvk::keyText(word, *layout_) : std::string();
-    };
-    const bool editable = s.singleDevice();
-    for (int n = 0; n <= 9; ++n) {
-        QToolButton* button = deviceButtons_[static_cast<size_t>(n)];
-        const bool absent = !cvk::buttonOnPicture(s, n);
-        button->setVisible(!absent);
-        if (absent)
-            continue;
-        const cvk::Description caption = cvk::describe(context, n, cvk::DescriptionForm::Caption, keyText);
-        const cvk::Description hover = cvk::describe(context, n, cvk::DescriptionForm::Hover, keyText);
-        const QString name = n == 0 ? QStringLiteral("Pad") : QStringLiteral("Button %1").arg(n);
-        const QString elided =
-            button->fontMetrics().elidedText(oneLine(caption.text), Qt::ElideRight, kDeviceButtonWidth - 12);
-        const QString label = name + QLatin1Char('\n') + elided;
-        if (button->text() != label)
-            button->setText(label);
-        const QString tip = tooltipText(hover.text);
-        if (button->toolTip() != tip)
-            button->setToolTip(tip);
-        const QString style = caption.colour ? QStringLiteral("color: rgb(%1, %2, %3)")
-                                                   .arg(caption.colour->red)
-                                                   .arg(caption.colour->green)
-                                                   .arg(caption.colour->blue)
-                                             : QString();
-        if (button->styleSheet() != style)
-            button->setStyleSheet(style);
-        button->setEnabled(editable);
-    }
-}
-
-void CCorvaneDlg::drawBusyPicture()
-{
-    refreshStatus();
-    status_->repaint();
-}
-
-void CCorvaneDlg::drawWakeFrame(int frame)
-{
-    // No animation is drawn; the wake-up prompt tells the user what to do.
-    (void)frame;
-}
+void CCorvaneDlg::drawWakeFrame(int frame) { picture_->showWakeFrame(frame); }
 
 void CCorvaneDlg::drawWakePrompt(const std::string& text, bool bright)
 {
-    wakePrompt_->setText(qs(text));
-    wakePrompt_->setStyleSheet(bright ? QStringLiteral("color: #FF0000") : QStringLiteral("color: #800000"));
-    wakePrompt_->show();
-    wakePrompt_->repaint();
+    picture_->showWakePrompt(qs(text), bright);
+}
+
+void CCorvaneDlg::paintEvent(QPaintEvent*)
+{
+    // The frame in the shadow colour around the picture area.
+    QPainter painter(this);
+    const QRect r = picture_->geometry();
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(r.left(), r.top() - 1, r.right(), r.top() - 1);
+    painter.drawLine(r.left(), r.bottom() + 1, r.right(), r.bottom() + 1);
+}
+
+void CCorvaneDlg::change(const std::function<void(cvk::CMainController&)>& action)
+{
+    ++arrivals_;
+    action(controller_);
+    refreshView();
+}
+
+std::string CCorvaneDlg::keyText(uint16_t word) const
+{
+    return layout_ ? cvk::keyText(word, *layout_) : std::string();
+}
+
+void CCorvaneDlg::openWebSite()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(cvk::kMakerWebAddress)));
+}
+
+void CCorvaneDlg::openAbout()
+{
+    const cvk::WindowState& w = controller_.window();
+    QStringList lines;
+    lines << QStringLiteral("<b>CV Keys %1</b>").arg(QStringLiteral(CVKEYS_VERSION));
+    for (const std::string& text : {controller_.device().hardwareVersionText, w.firmwareText, w.serialText})
+        if (!text.empty())
+            lines << plainLines(text).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    lines << QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(cvk::kMakerWebAddress));
+    if (unattended_) {
+        std::fprintf(stderr, "cvkeys: %s\n", qPrintable(lines.join(QLatin1Char(' '))));
+        return;
+    }
+    QMessageBox::about(this, qs(cvk::text(cvk::kTxtAboutProgram)), lines.join(QStringLiteral("<br>")));
+}
+
+void CCorvaneDlg::openHelp()
+{
+    // The manuals are installed beside the program's other data; a missing
+    // one is named so that the user knows what to look for.
+    const QString name = qs(controller_.window().helpDocument);
+    const QStringList places =
+        QStandardPaths::locateAll(QStandardPaths::AppDataLocation, QStringLiteral("doc/") + name);
+    const QString local = QCoreApplication::applicationDirPath() + QStringLiteral("/doc/") + name;
+    const QString found = !places.isEmpty() ? places.first() : (QFileInfo::exists(local) ? local : QString());
+    if (!found.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(found)))
+        return;
+    messageBox(qs(cvk::text(cvk::kTxtHelp)).remove(QLatin1Char('&')).toStdString(),
+               "The manual " + name.toStdString() + " is not installed on this computer.",
+               cvk::MessageStyle::Information);
 }
 
 // ------------------------------------------------------------ function menus
 
-void CCorvaneDlg::openButtonMenu(int button)
+void CCorvaneDlg::openButtonMenu(int button, const QPoint& globalPos)
 {
+    if (openMenu_)
+        return;
     const bool ctrl = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
     const std::optional<std::vector<cvk::MenuItem>> items = controller_.openButtonMenu(button, ctrl);
     if (!items)
         return;
-    QMenu menu(this);
-    fillMenu(&menu, *items);
-    QAction* chosen = menu.exec(QCursor::pos());
-    QToolTip::hideText();
-    if (chosen && chosen->data().isValid())
-        dispatch(chosen->data().toInt());
+    openMenu_ = new QMenu(this);
+    openMenu_->setAttribute(Qt::WA_DeleteOnClose);
+    openMenu_->setAccessibleName(
+        QStringLiteral("Functions of %1")
+            .arg(button == 0 ? QStringLiteral("the pad") : QStringLiteral("button %1").arg(button)));
+    fillMenu(openMenu_, *items);
+    connect(openMenu_, &QMenu::aboutToHide, this, [this] {
+        QToolTip::hideText();
+        // The menu goes once its chosen action has run.
+        QMenu* menu = openMenu_;
+        openMenu_ = nullptr;
+        if (menu)
+            menu->deleteLater();
+        picture_->refresh();
+    });
+    openMenu_->popup(globalPos);
 }
 
 void CCorvaneDlg::fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items)
@@ -425,6 +372,9 @@ void CCorvaneDlg::fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items)
             QToolTip::hideText();
     });
     for (const cvk::MenuItem& item : items) {
+        // A new column is set off as a section of its own.
+        if (item.columnBreak && !menu->actions().isEmpty())
+            menu->addSeparator();
         if (item.separator) {
             menu->addSeparator();
             continue;
@@ -439,8 +389,12 @@ void CCorvaneDlg::fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items)
                 action->setData(item.command);
         } else {
             action = menu->addAction(qs(item.text));
-            if (item.command != 0)
+            if (item.command != 0) {
                 action->setData(item.command);
+                const int command = item.command;
+                // Posted: the command may rebuild the window while the menu closes.
+                connect(action, &QAction::triggered, this, [this, command] { postCommand(command); });
+            }
         }
         if (item.ticked) {
             action->setCheckable(true);
@@ -508,8 +462,12 @@ void CCorvaneDlg::changeLanguage()
 void CCorvaneDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    QAction* about = menu.addAction(qs(cvk::text(cvk::kTxtAboutProgram)));
     QAction* language = menu.addAction(QStringLiteral("Langauge ..."));
-    if (menu.exec(event->globalPos()) == language)
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about)
+        openAbout();
+    else if (chosen == language)
         changeLanguage();
 }
 
@@ -552,24 +510,19 @@ cvk::MessageAnswer CCorvaneDlg::messageBox(const std::string& caption, const std
 
 void CCorvaneDlg::setTitle(const std::string& text) { setWindowTitle(qs(text)); }
 
-void CCorvaneDlg::setControlText(int control, const std::string& text)
-{
-    controlTexts_[control] = text;
-    refreshStatus();
-}
+void CCorvaneDlg::setControlText(int control, const std::string& text) { controlTexts_[control] = text; }
 
 void CCorvaneDlg::setTrayTip(const std::string& text)
 {
     tip_ = text;
     if (tray_)
         tray_->setToolTip(plainLines(text).left(kTrayTipLength));
-    refreshStatus();
 }
 
 void CCorvaneDlg::setTrayIcon(int iconId)
 {
     if (tray_)
-        tray_->setIcon(programIcon(iconId != cvk::kIconNoDevice));
+        tray_->setIcon(cvk::symbols::programIcon(iconId != cvk::kIconNoDevice));
 }
 
 void CCorvaneDlg::enableControl(int control, bool on)
@@ -707,7 +660,7 @@ void CCorvaneDlg::rebuildTrayMenu()
             action->setChecked(true);
         }
         if (item.isDefault) {
-            action->setIcon(programIcon(true));
+            action->setIcon(cvk::symbols::programIcon(true));
             setBold(action);
             trayMenu_->setDefaultAction(action);
         }

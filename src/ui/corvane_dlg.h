@@ -13,6 +13,7 @@
 #include "app/main_controller.h"
 #include "config/catalogue.h"
 #include "platform/system_settings.h"
+#include "ui/picture_view.h"
 
 class QComboBox;
 class QGroupBox;
@@ -55,7 +56,7 @@ struct DlgPorts {
     bool unattended = false;
 };
 
-class CCorvaneDlg final : public QWidget, public cvk::IViewPort {
+class CCorvaneDlg final : public QWidget, public cvk::IViewPort, public PictureHost {
 public:
     explicit CCorvaneDlg(const DlgPorts& ports);
     ~CCorvaneDlg() override;
@@ -94,8 +95,23 @@ public:
     std::optional<std::string> askProfileName(const std::string& current) override;
     std::string askLanguage(const std::string& preset) override;
 
+    // --- picture host ---
+    const cvk::CMainController& controller() const override { return controller_; }
+    void change(const std::function<void(cvk::CMainController&)>& action) override;
+    void openButtonMenu(int button, const QPoint& globalPos) override;
+    void openWebSite() override;
+    std::string keyText(uint16_t word) const override;
+    bool menuOpen() const override { return openMenu_ != nullptr; }
+
+    PictureView* pictureView() const { return picture_; }
+    // The function menu open now, or null.
+    QMenu* functionMenu() const { return openMenu_; }
+    void openAbout();
+    void openHelp();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -103,10 +119,8 @@ private:
     QPushButton* addCommandButton(class QHBoxLayout* row, const QString& text, int command);
     void dispatch(int command);
     void refreshView();
-    void refreshStatus();
-    void refreshDeviceButtons();
-    void openButtonMenu(int button);
     void fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items);
+    QLabel* addLink(class QHBoxLayout* row, const QString& text, int control);
     void selectorActivated(int line);
     void changeLanguage();
     void endWindow();
@@ -131,12 +145,10 @@ private:
 
     QGroupBox* profileBox_ = nullptr;
     QComboBox* selector_ = nullptr;
-    QLabel* status_ = nullptr;
-    QLabel* details_ = nullptr;
-    QLabel* wakePrompt_ = nullptr;
-    std::vector<QToolButton*> deviceButtons_;  // 0: the pad, 1..9
-    std::map<int, QWidget*> controls_;         // by control id
-    std::map<int, bool> enabled_;              // every id the core enabled or disabled
+    PictureView* picture_ = nullptr;
+    QMenu* openMenu_ = nullptr;
+    std::map<int, QWidget*> controls_;  // by control id
+    std::map<int, bool> enabled_;       // every id the core enabled or disabled
     std::map<int, std::string> controlTexts_;
 
     QSystemTrayIcon* tray_ = nullptr;

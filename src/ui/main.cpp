@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QProcess>
 #include <QSocketNotifier>
@@ -12,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +29,7 @@
 #include "sim/sim.h"
 #include "ui/corvane_dlg.h"
 #include "ui/dialogs.h"
+#include "ui/picture_view.h"
 #include "ui/single_instance.h"
 
 namespace {
@@ -61,6 +65,72 @@ void quitOnTerminate(QObject* owner)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+struct ShotRequest {
+    QString file;
+    QString hitmap;
+    std::optional<int> hover;
+    std::optional<int> menu;
+    bool settingsView = false;
+};
+
+bool save(const QImage& image, const QString& file)
+{
+    if (image.save(file, "PNG"))
+        return true;
+    std::fprintf(stderr, "cvkeys: cannot write %s\n", qPrintable(file));
+    return false;
+}
+
+// The window as the request wants it, written as PNG files; 1 when one
+// could not be written or the request asks for what is not there.
+int takeShot(CCorvaneDlg& dlg, const ShotRequest& shot)
+{
+    PictureView& picture = *dlg.pictureView();
+    if (!shot.hitmap.isEmpty() && !save(picture.hitMap(), shot.hitmap))
+        return 1;
+    if (shot.file.isEmpty())
+        return 0;
+    if (shot.settingsView) {
+        if (!picture.settingsToggleShown()) {
+            std::fprintf(stderr, "cvkeys: this device has no settings view\n");
+            return 1;
+        }
+        if (!dlg.controller().window().settingsViewOpen)
+            dlg.change([](cvk::CMainController& c) { c.handleCommand(cvk::kCmdSettingsSwitch); });
+    }
+    if (shot.hover)
+        picture.hoverItem(*shot.hover);
+    if (shot.menu) {
+        const std::optional<QPoint> at = picture.itemPoint(*shot.menu);
+        if (!at) {
+            std::fprintf(stderr, "cvkeys: button %d is not on the picture\n", *shot.menu);
+            return 1;
+        }
+        picture.hoverItem(*shot.menu);
+        dlg.openButtonMenu(*shot.menu, picture.mapToGlobal(*at));
+    }
+    QCoreApplication::processEvents();
+    QImage image = dlg.grab().toImage();
+    if (QMenu* menu = dlg.functionMenu()) {
+        // The menu is a window of its own: drawn onto the shot where it
+        // opened, on a canvas grown to hold it.
+        const QImage menuImage = menu->grab().toImage();
+        const QPoint origin = dlg.mapToGlobal(QPoint(0, 0));
+        const QRect menuRect(menu->pos() - origin, menu->size());
+        const QRect all = QRect(QPoint(0, 0), dlg.size()).united(menuRect);
+        QImage canvas(all.size() * image.devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(image.devicePixelRatio());
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        painter.drawImage(-all.topLeft(), image);
+        painter.drawImage(menuRect.topLeft() - all.topLeft(), menuImage);
+        painter.end();
+        image = canvas;
+        menu->close();
+    }
+    return save(image, shot.file) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -84,17 +154,53 @@ int main(int argc, char** argv)
         QStringLiteral("Start as usual, write the window as a PNG file once the start-up read and scan are "
                        "done, and exit."),
         QStringLiteral("file"));
+    QCommandLineOption hover(
+        QStringLiteral("hover"),
+        QStringLiteral("With --screenshot: rest the pointer on item N of the picture (0 the "
+                       "pad, 1..9 a button, 2000.. a pointer setting)."),
+        QStringLiteral("N"));
+    QCommandLineOption menu(QStringLiteral("menu"),
+                            QStringLiteral("With --screenshot: open the function menu of button N."),
+                            QStringLiteral("N"));
+    QCommandLineOption settingsView(QStringLiteral("settings-view"),
+                                    QStringLiteral("With --screenshot: open the settings view."));
+    QCommandLineOption hitmap(
+        QStringLiteral("hitmap"),
+        QStringLiteral("Write the hit map of the attached model (720x180) as a PNG file "
+                       "once the start-up is done, and exit."),
+        QStringLiteral("file"));
     parser.addOption(simulate);
     parser.addOption(settings);
     parser.addOption(languageDir);
     parser.addOption(screenshot);
+    parser.addOption(hover);
+    parser.addOption(menu);
+    parser.addOption(settingsView);
+    parser.addOption(hitmap);
     parser.process(app);
     const QString screenshotFile = parser.value(screenshot);
+    const QString hitmapFile = parser.value(hitmap);
+    ShotRequest shot;
+    shot.file = screenshotFile;
+    shot.hitmap = hitmapFile;
+    shot.settingsView = parser.isSet(settingsView);
+    for (auto [option, target] : {std::pair{&hover, &shot.hover}, std::pair{&menu, &shot.menu}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        *target = parser.value(*option).toInt(&ok);
+        if (!ok || (screenshotFile.isEmpty())) {
+            std::fprintf(stderr, "cvkeys: --%s needs a number and --screenshot\n",
+                         qPrintable(option->names().first()));
+            return 2;
+        }
+    }
+    const bool tool = !screenshotFile.isEmpty() || !hitmapFile.isEmpty();
 
     // Before anything else: a second copy hands over and ends at once. A
     // screenshot run is a tool of its own and leaves a running copy alone.
     CSingleInstance instance;
-    if (screenshotFile.isEmpty() && !instance.claim(QCoreApplication::arguments()))
+    if (!tool && !instance.claim(QCoreApplication::arguments()))
         return 0;
     CCorvaneDlg* window = nullptr;
     instance.onActivation([&window] {
@@ -148,7 +254,7 @@ int main(int argc, char** argv)
     cvk::StartOptions options;
     options.languageDir = parser.value(languageDir).toStdString();
     // A screenshot run asks nothing: the first run takes the preset language.
-    const bool unattended = !screenshotFile.isEmpty();
+    const bool unattended = tool;
     cvApp.startUp(*store, options, [unattended](const std::string& preset) {
         return unattended ? preset : askLanguageDialog(nullptr, preset);
     });
@@ -159,25 +265,22 @@ int main(int argc, char** argv)
     window = &dlg;
     dlg.show();
     int screenshotResult = 0;
-    QTimer::singleShot(0, &dlg, [&dlg, &screenshotFile, &screenshotResult] {
+    QTimer::singleShot(0, &dlg, [&dlg, &shot, &screenshotResult, tool] {
         dlg.start();
-        if (screenshotFile.isEmpty())
+        if (!tool)
             return;
         // The commands the start-up posted (an automatic Apply, a second
         // read) run first, so the picture shows where the start-up ended.
-        QTimer::singleShot(kScreenshotSettleMs, &dlg, [&dlg, &screenshotFile, &screenshotResult] {
+        QTimer::singleShot(kScreenshotSettleMs, &dlg, [&dlg, &shot, &screenshotResult] {
             QCoreApplication::processEvents();
-            if (!dlg.grab().save(screenshotFile, "PNG")) {
-                std::fprintf(stderr, "cvkeys: cannot write the screenshot %s\n", qPrintable(screenshotFile));
-                screenshotResult = 1;
-            }
+            screenshotResult = takeShot(dlg, shot);
             dlg.close();
             QCoreApplication::quit();
         });
     });
     quitOnTerminate(&app);
     const int loopResult = app.exec();
-    const int result = screenshotFile.isEmpty() ? loopResult : screenshotResult;
+    const int result = tool ? screenshotResult : loopResult;
     window = nullptr;
 
     if (dlg.restartRequested()) {
