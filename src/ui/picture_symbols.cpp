@@ -300,11 +300,15 @@ void drawSettingsToggle(QPainter& painter, const QRectF& rect, bool hot)
 
     // Three slider rows: the settings behind the toggle are sliders.
     const QColor line = hot ? QColor(255, 255, 255, 220) : QColor(0x6b, 0x70, 0x78);
-    const std::array<std::pair<qreal, qreal>, 3> rows = {{{9.5, 19.5}, {15.5, 11.5}, {21.5, 17.5}}};
-    for (const auto& [y, knob] : rows) {
+    struct Row {
+        qreal y;
+        qreal knob;
+        bool accent;
+    };
+    for (const auto& [y, knob, accent] :
+         std::array<Row, 3>{{{9.5, 19.5, false}, {15.5, 11.5, true}, {21.5, 17.5, false}}}) {
         p.setPen(QPen(line, 1.8, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(8, y), QPointF(24, y));
-        const bool accent = y == 15.5;
         if (hot) {
             p.setPen(QPen(kAccentDark, 0.9));
             p.setBrush(Qt::white);
@@ -344,7 +348,7 @@ void drawSettingsPicture(QPainter& painter, const QRectF& rect)
     // The finger on the pad and the way the pointer goes with it.
     const QPointF finger(134, 184);
     QPainterPath trail(finger);
-    trail.cubicTo(QPointF(132, 140), QPointF(150, 96), QPointF(188, 64));
+    trail.cubicTo(QPointF(132, 142), QPointF(144, 108), QPointF(166, 86));
     QPen dashes(QColor(0xc8, 0x67, 0x1f), 2.2, Qt::CustomDashLine, Qt::RoundCap);
     dashes.setDashPattern({2, 2.6});
     p.setPen(dashes);
@@ -448,14 +452,14 @@ void drawWakeFrame(QPainter& painter, const QRectF& rect, int frame)
     const qreal top = restTop - step.height * 52;
 
     // The shadow on the desk stays put and fades as the pad rises.
-    QRadialGradient shade(QPointF(18, 78), 15);
-    shade.setColorAt(0, QColor(0, 0, 0, static_cast<int>(90 - 55 * step.height)));
-    shade.setColorAt(1, QColor(0, 0, 0, 0));
-    p.setBrush(shade);
     p.save();
     p.translate(18, 78);
     p.scale(1, 0.22);
     const qreal spread = 16 - 5 * step.height;
+    QRadialGradient shade(QPointF(0, 0), spread);
+    shade.setColorAt(0, QColor(0, 0, 0, static_cast<int>(110 - 60 * step.height)));
+    shade.setColorAt(1, QColor(0, 0, 0, 0));
+    p.setBrush(shade);
     p.drawEllipse(QPointF(0, 0), spread, spread);
     p.restore();
 
