@@ -280,7 +280,7 @@ void drawSettingsToggle(QPainter& painter, const QRectF& rect, bool hot)
 {
     const Canvas canvas(painter, rect, {32, 32});
     QPainter& p = painter;
-    const QRectF tile(2, 1.5, 28, 27.5);
+    const QRectF tile(2, 1.5, 28, 27);
     if (hot) {
         for (const auto& [grow, dy, alpha] :
              std::array<std::array<qreal, 3>, 3>{{{1.5, 1.8, 20}, {0.8, 1.2, 30}, {0.2, 0.6, 40}}})
