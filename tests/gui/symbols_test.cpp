@@ -100,7 +100,7 @@ std::string testName(std::string name)
 constexpr int kMargin = 12;
 
 // The symbol drawn into a transparent image with its rectangle in the middle
-// and a margin all round, at a fractional offset to catch rounding out.
+// and a margin all round; a fractional shift catches rounding outwards.
 QImage render(const Symbol& s, qreal ratio, QPointF shift = {0, 0})
 {
     const QSizeF logical = s.size + QSizeF(2 * kMargin, 2 * kMargin);
@@ -149,7 +149,7 @@ TEST_P(Symbols, DrawSomethingAndNothingOutsideTheirRectangle)
             const QImage image = render(s, ratio, shift);
             EXPECT_EQ(paintedOutside(image, QRectF(QPointF(kMargin, kMargin) + shift, s.size)), 0)
                 << "ratio " << ratio << " shift " << shift.x();
-            // Margins included, every symbol covers a fair part of its area.
+            // Margins included, every symbol covers a fair share of its area.
             EXPECT_GT(coverage(image), 0.03) << "ratio " << ratio;
         }
     }
