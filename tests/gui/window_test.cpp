@@ -1,0 +1,353 @@
+// The main window driven as a user drives it, against simulated devices on
+// a virtual clock: the picture's hit test, the menus at the pointer, the
+// settings view and its sliders, the Brill switch, the keyboard path and
+// the states in which clicks do nothing.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QTest>
+#include <QToolTip>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/corvane_app.h"
+#include "app/picture_area.h"
+#include "config/config_model.h"
+#include "config/pointer_settings.h"
+#include "device/model_views.h"
+#include "device/models.h"
+#include "test_support.h"
+#include "texts/text_ids.h"
+#include "texts/texts.h"
+#include "ui/corvane_dlg.h"
+#include "ui/picture_view.h"
+
+namespace {
+
+using cvk::CMainController;
+
+constexpr int kBrillSwitch = 59;
+constexpr int kCursorSpeed = 19;
+
+// One window on a simulated bus. Messages go to the standard error and
+// questions take their safe answer, as in a screenshot run.
+class WindowRig {
+public:
+    explicit WindowRig(const std::vector<std::string>& setups)
+    {
+        for (const std::string& setup : setups)
+            bus.attach(setup);
+        cvk::StartOptions options;
+        options.language = "ENU";
+        app.startUp(store, options, [](const std::string& preset) { return preset; });
+        dlg = std::make_unique<CCorvaneDlg>(
+            DlgPorts{bus, clock, store, app, &cvk::test::namedLayout("us"), nullptr, true});
+        dlg->show();
+        dlg->start();
+        settle();
+        // The labels fade in over the first ticks.
+        for (int i = 0; i < 12; ++i)
+            dlg->change([](CMainController& c) { c.updateFadeAndButtons(); });
+        bus.transcript().clear();
+    }
+    ~WindowRig()
+    {
+        if (QMenu* menu = dlg->functionMenu())
+            menu->close();
+        settle();
+    }
+
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+    PictureView& view() { return *dlg->pictureView(); }
+    const CMainController& core() const { return dlg->controller(); }
+    QPoint at(int item)
+    {
+        const std::optional<QPoint> p = view().itemPoint(item);
+        EXPECT_TRUE(p) << "item " << item << " is not on the picture";
+        return p.value_or(QPoint(-1, -1));
+    }
+    void click(const QPoint& p)
+    {
+        QTest::mouseMove(&view(), p);
+        QTest::mouseClick(&view(), Qt::LeftButton, Qt::NoModifier, p);
+        settle();
+    }
+    void drag(const QPoint& from, const QPoint& to)
+    {
+        QTest::mouseMove(&view(), from);
+        QTest::mousePress(&view(), Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(&view(), to);
+        QTest::mouseRelease(&view(), Qt::LeftButton, Qt::NoModifier, to);
+        settle();
+    }
+    QStringList menuTexts()
+    {
+        QStringList texts;
+        if (QMenu* menu = dlg->functionMenu())
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator())
+                    texts << a->text();
+        return texts;
+    }
+    void closeMenu()
+    {
+        if (QMenu* menu = dlg->functionMenu())
+            menu->close();
+        settle();
+    }
+
+    cvk::sim::VirtualClock clock;
+    cvk::sim::SimBus bus{clock};
+    cvk::MemorySettingsStore store;
+    cvk::CCorvaneApp app;
+    std::unique_ptr<CCorvaneDlg> dlg;
+};
+
+QStringList textsOf(const std::vector<cvk::MenuItem>& items)
+{
+    QStringList texts;
+    for (const cvk::MenuItem& item : items)
+        if (!item.separator)
+            texts << QString::fromStdString(item.text);
+    return texts;
+}
+
+struct ModelCase {
+    const char* setup;
+    std::vector<int> buttons;  // the buttons the picture shows
+};
+
+std::ostream& operator<<(std::ostream& os, const ModelCase& c) { return os << c.setup; }
+
+class EveryModel : public ::testing::TestWithParam<ModelCase> {};
+
+// Each button of the picture is hit at its own pixels, and a click there
+// opens that button's menu at the pointer: the menu the core builds for it.
+TEST_P(EveryModel, EachButtonIsHitAndOpensItsOwnMenu)
+{
+    WindowRig rig({GetParam().setup});
+    for (int n = 0; n <= 9; ++n) {
+        const bool shown =
+            std::find(GetParam().buttons.begin(), GetParam().buttons.end(), n) != GetParam().buttons.end();
+        if (!shown) {
+            EXPECT_FALSE(rig.view().itemPoint(n)) << "button " << n << " should not be on the picture";
+            continue;
+        }
+        const QPoint p = rig.at(n);
+        EXPECT_EQ(rig.view().itemAt(p), n);
+        // The Brill's on/off button is its pad switch, which a click toggles.
+        if (rig.view().padSwitchRect().contains(p))
+            continue;
+        rig.click(p);
+        ASSERT_NE(rig.dlg->functionMenu(), nullptr) << "button " << n;
+        EXPECT_EQ(rig.core().config().currentButton, n);
+        const std::optional<cvk::MenuContext> context =
+            cvk::menuFor(rig.core().device(), rig.core().config(), n, false);
+        ASSERT_TRUE(context);
+        EXPECT_EQ(rig.menuTexts(), textsOf(cvk::buildMenu(*context))) << "button " << n;
+        // The menu opens where the user clicked (moved where the screen ends).
+        const QPoint global = rig.view().mapToGlobal(p);
+        const QRect menuRect = rig.dlg->functionMenu()->geometry();
+        EXPECT_TRUE(menuRect.adjusted(-1, -1, 1, 1).contains(global)) << "button " << n;
+        rig.closeMenu();
+    }
+    // Above the picture's top edge no button is hit, whatever the map holds there.
+    for (int x = 0; x < cvk::kPictureAreaWidth; x += 7)
+        for (int y = 0; y <= PictureView::kHeight - cvk::kPictureOffset; y += 5) {
+            const int item = rig.view().itemAt(QPoint(x, y));
+            EXPECT_FALSE(item >= 0 && item <= 9) << x << "," << y << " hits " << item;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, EveryModel,
+                         ::testing::Values(ModelCase{"arvel", {0, 1, 2, 3, 4, 5}},
+                                           ModelCase{"essom", {0, 1, 2, 4, 5}},
+                                           ModelCase{"dorrin", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+                                           ModelCase{"cindel", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+                                           ModelCase{"brill", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+                                           ModelCase{"arvel2", {0, 1, 3, 4, 5, 6, 7, 9}}),
+                         [](const auto& param) { return std::string(param.param.setup); });
+
+TEST(Window, ChoosingAMenuItemChangesTheBlockAndTheLabel)
+{
+    WindowRig rig({"dorrin"});
+    rig.click(rig.at(4));
+    QMenu* menu = rig.dlg->functionMenu();
+    ASSERT_NE(menu, nullptr);
+    const uint8_t before = rig.core().config().block[4];
+    QAction* chosen = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == QStringLiteral("Double Click"))
+            chosen = a;
+    ASSERT_NE(chosen, nullptr);
+    const QString oldCaption = rig.view().findChildren<QWidget*>().at(4)->accessibleDescription();
+    chosen->trigger();
+    menu->close();
+    rig.settle();
+    EXPECT_NE(rig.core().config().block[4], before);
+    const QString caption = rig.view().findChildren<QWidget*>().at(4)->accessibleDescription();
+    EXPECT_NE(caption, oldCaption);
+    EXPECT_EQ(caption, QStringLiteral("Double Click"));
+}
+
+TEST(Window, SettingsViewOpensAndClosesAtItsToggle)
+{
+    WindowRig rig({"cindel"});
+    ASSERT_TRUE(rig.view().settingsToggleShown());
+    rig.click(rig.view().settingsToggleRect().center());
+    EXPECT_TRUE(rig.core().window().settingsViewOpen);
+    // The open view hit-tests all four rows.
+    const int scrollRow = cvk::kItemPointerSettingFirst + 10 * cvk::kRowScrollSpeed;
+    EXPECT_EQ(rig.view().itemAt(*rig.view().itemPoint(scrollRow)), scrollRow);
+    rig.click(rig.view().settingsToggleRect().center());
+    EXPECT_FALSE(rig.core().window().settingsViewOpen);
+    EXPECT_FALSE(rig.view().itemPoint(scrollRow)) << "with the view closed only row 0 is there";
+}
+
+TEST(Window, NoSettingsViewWhereTheModelHasNone)
+{
+    WindowRig rig({"dorrin"});
+    EXPECT_FALSE(rig.view().settingsToggleShown());
+}
+
+// The knob dropped on the track stores the speed and sends it at once: the
+// command-family device gets 0x83 with 255 - speed.
+TEST(Window, DraggingTheSpeedKnobStoresAndSendsTheSpeed)
+{
+    WindowRig rig({"dorrin"});
+    const cvk::SliderGeometry g = cvk::sliderGeometry(cvk::kRowCursorSpeed, false);
+    const QPoint knob(cvk::knobX(cvk::kRowCursorSpeed, rig.core().config()), g.knobY);
+    ASSERT_EQ(rig.view().itemAt(knob), cvk::kItemPointerSettingFirst);
+    // 531 + 130 * 3 / 6 is speed 8.
+    rig.drag(knob, QPoint(cvk::kTrackLeft + 65, g.knobY));
+    EXPECT_EQ(rig.core().config().block[kCursorSpeed], 8);
+    const std::vector<std::string> sent = rig.bus.transcript().text({"out"});
+    ASSERT_FALSE(sent.empty());
+    EXPECT_NE(sent.front().find("83 0E 1C 39 F7"), std::string::npos) << sent.front();
+}
+
+TEST(Window, SensitivitySpotsStepTheSpeedWithoutSending)
+{
+    WindowRig rig({"dorrin"});
+    const int speed = rig.core().config().block[kCursorSpeed];
+    rig.click(rig.at(cvk::kItemPointerSettingFirst + 2));
+    EXPECT_EQ(rig.core().config().block[kCursorSpeed], speed + 1);
+    rig.click(rig.at(cvk::kItemPointerSettingFirst + 1));
+    rig.click(rig.at(cvk::kItemPointerSettingFirst + 1));
+    EXPECT_EQ(rig.core().config().block[kCursorSpeed], speed - 1);
+    EXPECT_TRUE(rig.bus.transcript().text({"out"}).empty());
+}
+
+TEST(Window, ScrollSpeedKnobStoresTheDroppedByte)
+{
+    WindowRig rig({"cindel"});
+    rig.click(rig.view().settingsToggleRect().center());
+    const int row = cvk::kRowScrollAcceleration;
+    const cvk::SliderGeometry g = cvk::sliderGeometry(row, true);
+    rig.drag(QPoint(cvk::knobX(row, rig.core().config()), g.knobY), QPoint(cvk::kTrackCentre, g.knobY));
+    EXPECT_EQ(rig.core().config().block[static_cast<size_t>(59 + row)], 128);
+    EXPECT_TRUE(rig.bus.transcript().text({"out"}).empty()) << "scroll settings go with Apply";
+}
+
+TEST(Window, BrillSwitchTogglesPosition59BothWays)
+{
+    WindowRig rig({"brill"});
+    const QRect spot = rig.view().padSwitchRect();
+    ASSERT_FALSE(spot.isEmpty());
+    const uint8_t first = rig.core().config().block[kBrillSwitch];
+    rig.click(spot.center());
+    const uint8_t second = rig.core().config().block[kBrillSwitch];
+    EXPECT_EQ(second, first == 0 ? 0xFF : 0x00);
+    rig.click(spot.center());
+    EXPECT_EQ(rig.core().config().block[kBrillSwitch], first == 0 ? 0x00 : 0xFF);
+}
+
+// Two pads at once: the area says so in red and no click opens anything.
+TEST(Window, TwoDevicesShowTheWarningAndIgnoreClicks)
+{
+    WindowRig rig({"dorrin", "arvel"});
+    ASSERT_EQ(rig.core().device().deviceCount, 2);
+    const cvk::StatusBand band =
+        cvk::statusBand(rig.core().device(), rig.core().config(), rig.view().hovered(), 100, nullptr);
+    ASSERT_EQ(band.lines.size(), 1u);
+    EXPECT_EQ(band.lines[0].text, cvk::text(cvk::kTxtSeveralDevices));
+    EXPECT_EQ(band.lines[0].colour, cvk::kStatusRed);
+    // The text is drawn: red pixels in the band.
+    QImage image(rig.view().size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    rig.view().paintArea(painter);
+    painter.end();
+    int red = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 400; ++x)
+            red += image.pixel(x, y) == qRgb(255, 0, 0);
+    EXPECT_GT(red, 50);
+    for (int x = 20; x < 700; x += 40)
+        for (int y = 100; y < PictureView::kHeight; y += 25) {
+            rig.click(QPoint(x, y));
+            ASSERT_EQ(rig.dlg->functionMenu(), nullptr) << x << "," << y;
+        }
+}
+
+TEST(Window, SubmenuTitleShowsItsHint)
+{
+    WindowRig rig({"cindel"});
+    rig.click(rig.at(0));
+    QMenu* menu = rig.dlg->functionMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* title = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->menu() && a->data().isValid() && cvk::menuHint(a->data().toInt(), a->text().toStdString()))
+            title = a;
+    ASSERT_NE(title, nullptr) << "the pad menu has a submenu with a hint";
+    // What the menu reports when the pointer rests on the title.
+    emit menu->hovered(title);
+    rig.settle();
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains(title->text())) << QToolTip::text().toStdString();
+}
+
+TEST(Window, KeyboardMovesTheFocusOverTheButtonsAndOpensTheMenu)
+{
+    WindowRig rig({"dorrin"});
+    rig.dlg->activateWindow();
+    QWidget* first = rig.view().findChildren<QWidget*>().at(0);
+    first->setFocus(Qt::TabFocusReason);
+    rig.settle();
+    EXPECT_EQ(rig.view().focusedButton(), 0);
+    EXPECT_EQ(rig.view().hovered(), 0) << "the focused button's text shows in the band";
+    for (int expected = 1; expected <= 3; ++expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        rig.settle();
+        EXPECT_EQ(rig.view().focusedButton(), expected);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    rig.settle();
+    ASSERT_EQ(rig.view().focusedButton(), 2);
+    EXPECT_FALSE(QApplication::focusWidget()->accessibleName().isEmpty());
+    EXPECT_FALSE(QApplication::focusWidget()->accessibleDescription().isEmpty());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    rig.settle();
+    ASSERT_NE(rig.dlg->functionMenu(), nullptr);
+    EXPECT_EQ(rig.core().config().currentButton, 2);
+}
+
+TEST(Window, NoDeviceShowsTheInvitationAndNoButtons)
+{
+    WindowRig rig({});
+    for (int n = 0; n <= 9; ++n)
+        EXPECT_FALSE(rig.view().itemPoint(n));
+    rig.click(QPoint(300, 200));
+    EXPECT_EQ(rig.dlg->functionMenu(), nullptr);
+}
+
+}  // namespace
