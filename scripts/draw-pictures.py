@@ -17,11 +17,11 @@ OUT = sys.argv[1]
 # Satin plastic in two finishes; the accent marks the model.
 GRAPHITE = dict(top0='#60656d', top1='#43474e', top2='#2e3136', face0='#25272b', face1='#121315',
                 rim='#9aa0a8', outline='#15171a', key0='#575c63', key1='#393c42', skirt='#1f2124',
-                slot='#0d0e10', rest0='#686c73', rest1='#4a4d53', rest2='#33353a', seam='#8d9298',
+                slot='#0d0e10', rest0='#7a7e85', rest1='#5b5f65', rest2='#3c3f44', seam='#8d9298',
                 cable0='#2d3034', cable1='#121315', cablehi='#5a5f66', emblem='#80868e')
 NAVY = dict(GRAPHITE, top0='#5c667a', top1='#3e4658', top2='#2a3040', face0='#222734', face1='#101319',
             rim='#9aa6bc', outline='#141822', key0='#545d70', key1='#363d4d', skirt='#1d212b',
-            rest0='#646c7e', rest1='#464d5e', rest2='#313645', seam='#8b95aa', emblem='#7f8aa0')
+            rest0='#737c8f', rest1='#535b6d', rest2='#363c4b', seam='#8b95aa', emblem='#7f8aa0')
 SILVER = dict(top0='#f4f5f7', top1='#d7dade', top2='#b7bcc3', face0='#9ba1a9', face1='#737981',
               rim='#ffffff', outline='#8a9098', key0='#5b6068', key1='#3d4046', skirt='#222427',
               slot='#5d636b', rest0='#cfd3d8', rest1='#b4b9c0', rest2='#9aa0a8', seam='#eef0f3',
@@ -46,8 +46,9 @@ def defs(m, accent):
       <stop offset="1" stop-color="#ffffff" stop-opacity="0"/>
     </linearGradient>
     <linearGradient id="rest" x1="0" y1="0" x2="0" y2="1">
-      <stop offset="0" stop-color="{m['rest0']}"/>
-      <stop offset="0.45" stop-color="{m['rest1']}"/>
+      <stop offset="0" stop-color="{m['rest1']}"/>
+      <stop offset="0.3" stop-color="{m['rest0']}"/>
+      <stop offset="0.6" stop-color="{m['rest1']}"/>
       <stop offset="1" stop-color="{m['rest2']}"/>
     </linearGradient>
     <linearGradient id="well" x1="0" y1="0" x2="0" y2="1">
@@ -61,13 +62,15 @@ def defs(m, accent):
       <stop offset="1" stop-color="#e3e6e9"/>
     </linearGradient>
     <linearGradient id="padShadeTop" x1="0" y1="0" x2="0" y2="1">
-      <stop offset="0" stop-color="#000000" stop-opacity="0.30"/>
-      <stop offset="0.14" stop-color="#000000" stop-opacity="0.06"/>
-      <stop offset="0.3" stop-color="#000000" stop-opacity="0"/>
+      <stop offset="0" stop-color="#000000" stop-opacity="0.42"/>
+      <stop offset="0.06" stop-color="#000000" stop-opacity="0.16"/>
+      <stop offset="0.2" stop-color="#000000" stop-opacity="0.03"/>
+      <stop offset="0.35" stop-color="#000000" stop-opacity="0"/>
     </linearGradient>
     <linearGradient id="padShadeLeft" x1="0" y1="0" x2="1" y2="0">
-      <stop offset="0" stop-color="#000000" stop-opacity="0.18"/>
-      <stop offset="0.08" stop-color="#000000" stop-opacity="0"/>
+      <stop offset="0" stop-color="#000000" stop-opacity="0.26"/>
+      <stop offset="0.04" stop-color="#000000" stop-opacity="0.08"/>
+      <stop offset="0.12" stop-color="#000000" stop-opacity="0"/>
     </linearGradient>
     <linearGradient id="key" x1="0" y1="0" x2="0" y2="1">
       <stop offset="0" stop-color="{m['key0']}"/>
@@ -138,8 +141,8 @@ def shadow(x0, y0, x1, y1, r):
     # Stacked translucent copies stand in for a blur, which QtSvg lacks; the
     # light comes from the top left, so the shadow falls right and down.
     out = ['  <g id="shadow">']
-    for grow, op in [(9, 0.025), (7, 0.03), (5, 0.04), (3.5, 0.05), (2, 0.07), (1, 0.09)]:
-        out.append('    ' + rr(x0 - grow + 4, y0 - grow + 8, x1 + grow + 3, y1 + grow * 0.5 + 3, r + grow,
+    for grow, op in [(11, 0.02), (8.5, 0.03), (6.5, 0.04), (4.5, 0.05), (3, 0.06), (1.5, 0.08), (0.5, 0.1)]:
+        out.append('    ' + rr(x0 - grow + 6, y0 - grow + 8, x1 + grow + 4, y1 + grow * 0.4 + 3, r + grow,
                               f'fill="#000000" fill-opacity="{op}"'))
     out.append('  </g>')
     return out
@@ -147,7 +150,7 @@ def shadow(x0, y0, x1, y1, r):
 
 def body(x0, y0, x1, y1, r, taper=0.0, depth=6, trim=None):
     """The body: a front face `depth` high under a shaded top surface, a lit
-    rim along the back and left, and `trim` as an accent line along the front."""
+    rim along the back and left, and `trim` as an accent inlay along the back."""
     face = slab_path(x0, y0 + depth, x1, y1 + depth, r, taper)
     top = slab_path(x0, y0, x1, y1, r, taper)
     out = ['  <g id="body">',
@@ -157,8 +160,8 @@ def body(x0, y0, x1, y1, r, taper=0.0, depth=6, trim=None):
            f'    <path d="M {x0 + taper + r * 0.8:g} {y0 + 1:g} H {x1 - taper - r * 0.8:g}" stroke="#ffffff" '
            'stroke-opacity="0.45" stroke-width="1" fill="none"/>']
     if trim:
-        out.append(f'    <path d="M {x0 + r:g} {y1 + depth * 0.45:g} H {x1 - r:g}" stroke="{trim}" '
-                   'stroke-width="1.6" stroke-linecap="round" fill="none"/>')
+        out.append(f'    <path d="M {x0 + taper + r:g} {y0 + 3.5:g} H {x1 - taper - r:g}" stroke="{trim}" '
+                   'stroke-width="1.4" stroke-linecap="round" fill="none"/>')
     out.append('  </g>')
     return out
 
@@ -385,13 +388,13 @@ p += ['    <path d="M 0 39.5 H 720" stroke="#c4c8cd" stroke-width="1" fill="none
       '  </g>',
       '  <g id="silhouette" fill="#f3f4f6" stroke="#c3c7cc" stroke-width="2" stroke-dasharray="7,5">',
       '    <path d="' + slab_path(70, 62, 590, 222, 26, 4) + '"/>',
-      '    ' + rr(232, 78, 368, 170, 12, 'fill="#eaecef"'),
+      '    ' + rr(232, 78, 368, 166, 12, 'fill="#eaecef"'),
       '    ' + rr(94, 78, 216, 104, 7),
       '    ' + rr(384, 78, 566, 104, 7),
-      '    ' + rr(94, 178, 216, 204, 7),
-      '    ' + rr(232, 178, 368, 204, 7),
-      '    ' + rr(384, 178, 566, 204, 7),
-      '    ' + rr(82, 210, 578, 230, 10),
+      '    ' + rr(94, 170, 216, 194, 7),
+      '    ' + rr(232, 174, 368, 194, 7),
+      '    ' + rr(384, 170, 566, 194, 7),
+      '    ' + rr(100, 200, 560, 214, 7),
       '  </g>',
       '  <g id="usb-plug">',
       '    <path d="M 600 142 C 640 142 648 120 650 100 S 660 76 676 76" fill="none" stroke="#c3c7cc" '
