@@ -323,7 +323,7 @@ m = GRAPHITE
 p = keyboard(720)
 p += shadow(158, 10, 406, 172, 22)
 p += cable(406, 128)
-p += body(158, 10, 406, 170, 22, taper=2, trim='#e39b3c')
+p += body(158, 10, 406, 170, 22, taper=2)
 p += rest(168, 160, 396, 176)
 p += pad(220, 18, 346, 112, 10)
 for ident, y0, y1 in [('button1', 18, 46), ('button2', 50, 80), ('button3', 84, 112)]:
