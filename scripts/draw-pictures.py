@@ -319,20 +319,22 @@ p += emblem(160, 88)
 write('essom.svg', svg(720, 180, p, 'Essom', m, accent=('#f06a5e', '#b8322a')))
 
 # Dorrin: a column of three keys either side of the pad, three at the front.
+# The side columns stay inside the captions' rectangles (they end at 182 on
+# the left and start at 378 on the right).
 m = GRAPHITE
 p = keyboard(720)
-p += shadow(158, 10, 406, 172, 22)
-p += cable(406, 128)
-p += body(158, 10, 406, 170, 22, taper=2)
-p += rest(168, 160, 396, 176)
-p += pad(220, 18, 346, 112, 10)
+p += shadow(180, 10, 380, 172, 18)
+p += cable(380, 128)
+p += body(180, 10, 380, 170, 18, taper=2)
+p += rest(190, 160, 370, 176)
+p += pad(222, 18, 338, 112, 10)
 for ident, y0, y1 in [('button1', 18, 46), ('button2', 50, 80), ('button3', 84, 112)]:
-    p += key(ident, 174, y0, 212, y1, 6)
+    p += key(ident, 188, y0, 216, y1, 6)
 for ident, y0, y1 in [('button9', 18, 46), ('button8', 50, 80), ('button7', 84, 112)]:
-    p += key(ident, 354, y0, 392, y1, 6)
-p += key('button4', 174, 120, 240, 156, 7)
-p += key('button5', 246, 120, 320, 156, 7)
-p += key('button6', 326, 120, 392, 156, 7)
+    p += key(ident, 344, y0, 372, y1, 6)
+p += key('button4', 188, 120, 244, 156, 7)
+p += key('button5', 250, 120, 310, 156, 7)
+p += key('button6', 316, 120, 372, 156, 7)
 write('dorrin.svg', svg(720, 180, p, 'Dorrin', m, accent=('#f5b95e', '#c8781f')))
 
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -36,6 +37,8 @@ namespace {
 
 int quitPipe[2] = {-1, -1};
 constexpr int kScreenshotSettleMs = 300;
+constexpr int kFullFade = 100;
+constexpr int kFadeWaitMs = 3000;
 
 void onTerminate(int)
 {
@@ -272,6 +275,11 @@ int main(int argc, char** argv)
         // The commands the start-up posted (an automatic Apply, a second
         // read) run first, so the picture shows where the start-up ended.
         QTimer::singleShot(kScreenshotSettleMs, &dlg, [&dlg, &shot, &screenshotResult] {
+            // The labels fade in over a second; the shot shows them in full.
+            QElapsedTimer waited;
+            waited.start();
+            while (dlg.controller().window().fadeLevel < kFullFade && waited.elapsed() < kFadeWaitMs)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
             QCoreApplication::processEvents();
             screenshotResult = takeShot(dlg, shot);
             dlg.close();

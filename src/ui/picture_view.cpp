@@ -829,9 +829,8 @@ void PictureView::drawWirelessStatus(QPainter& p)
 {
     const cvk::CMainController& c = host_.controller();
     const cvk::DeviceState& device = c.device();
-    const bool receiverModel = device.modelCode == cvk::kModelDorrinReceiver ||
-                               device.modelCode == cvk::kModelDorrin || device.modelCode == cvk::kModelCindel;
-    if (!receiverModel && !device.receiverPresent())
+    // Only where something reports it: the open receiver or the Dorrin's own.
+    if (device.modelCode != cvk::kModelDorrinReceiver && !device.receiverPresent())
         return;
     const cvk::CWirelessStatus& w = c.wireless();
     const bool dorrin = device.modelCode == cvk::kModelDorrinReceiver;
