@@ -57,9 +57,9 @@ def defs(m, accent):
       <stop offset="1" stop-color="#a3a8af"/>
     </linearGradient>
     <linearGradient id="pad" x1="0" y1="0" x2="0.4" y2="1">
-      <stop offset="0" stop-color="#dfe2e6"/>
-      <stop offset="0.55" stop-color="#eceef1"/>
-      <stop offset="1" stop-color="#e3e6e9"/>
+      <stop offset="0" stop-color="#33373d"/>
+      <stop offset="0.55" stop-color="#3f434a"/>
+      <stop offset="1" stop-color="#2c2f34"/>
     </linearGradient>
     <linearGradient id="padShadeTop" x1="0" y1="0" x2="0" y2="1">
       <stop offset="0" stop-color="#000000" stop-opacity="0.42"/>
@@ -186,8 +186,9 @@ def rest(x0, y0, x1, y1, ident='wrist-rest'):
 
 def pad(x0, y0, x1, y1, r, ring=None):
     """The touch-and-press pad, one element over its whole surface: a dark
-    bevelled well with a matte lighter surface set into it, shaded along the
-    walls the light does not reach."""
+    bevelled well with a matte glass surface set into it, shaded along the
+    walls the light does not reach. The surface stays dark, since the pad's
+    caption is written on it in yellow."""
     out = []
     if ring:
         out.append('  ' + rr(x0 - 2.5, y0 - 2.5, x1 + 2.5, y1 + 2.5, r + 2.5, f'fill="none" stroke="{ring}" stroke-width="1.6"'))
