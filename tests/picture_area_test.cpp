@@ -75,6 +75,9 @@ TEST(PictureAreaHit, TranslatesHitMapColoursPerTable)
         {"Arvel 2.0 samples like the Dorrin", kModelArvel2, kShade, shaded, 2},
         {"Cindel has no sample points", kModelCindel, kShade, shaded, kItemNone},
         {"Arvel has no sample points", kModelArvel, kShade, shaded, kItemNone},
+        // A map with background at a sample point: the background stays nothing.
+        {"Arvel 2.0 white at its sample points is nothing", kModelArvel2, {255, 255, 255}, {}, kItemNone},
+        {"Dorrin white is nothing", kModelDorrin, {255, 255, 255}, {}, kItemNone},
         // Button 1's exact colour is tested before button 2's sample.
         {"exact colour of an earlier button first", kModelDorrin, {255, 0, 0}, {{{188, 55}, {255, 0, 0}}}, 1},
     };

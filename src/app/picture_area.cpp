@@ -122,6 +122,7 @@ struct SamplePoint {
     int x;
     int y;
 };
+constexpr Rgb kBackground{255, 255, 255};
 constexpr std::array<SamplePoint, 4> kDorrinSamples{{{2, 188, 55}, {3, 195, 94}, {7, 363, 94}, {8, 370, 59}}};
 
 int itemOfColour(HitTable table, Rgb c, const ColourAtFn& colourAt)
@@ -137,8 +138,10 @@ int itemOfColour(HitTable table, Rgb c, const ColourAtFn& colourAt)
             return button;
         if (table != HitTable::Command)
             continue;
+        // A sample point that falls on the background would make the whole
+        // background that button (the Arvel 2.0's picture has none there).
         for (const SamplePoint& p : kDorrinSamples)
-            if (p.button == button && colourAt(p.x, p.y) == c)
+            if (p.button == button && c != kBackground && colourAt(p.x, p.y) == c)
                 return button;
     }
     return kItemNone;

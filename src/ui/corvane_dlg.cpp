@@ -595,8 +595,10 @@ void CCorvaneDlg::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // The user may have switched the keyboard layout while elsewhere: key
     // names on the buttons follow the layout in use.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && layout_ && layout_->refresh())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && layout_ && layout_->refresh()) {
+        picture_->keyNamesChanged();
         refreshView();
+    }
     if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMinimized) || !tray_)
         return;
     // Minimising puts the window into the notification area instead; the

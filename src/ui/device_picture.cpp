@@ -31,13 +31,22 @@ DevicePicture::DevicePicture(const QString& name) : name_(name)
     QFile file(QStringLiteral(":/pictures/%1.svg").arg(name));
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray svg = file.readAll();
-    renderer_.load(svg);
+    svg_ = file.readAll();
+    renderer_.load(svg_);
+}
+
+QSvgRenderer& DevicePicture::elements() const
+{
     // Overlays are hidden in the file, and QtSvg draws nothing of a hidden
-    // element even when asked for it alone; the second copy shows them.
-    QByteArray shown = svg;
-    shown.replace(kHidden, "");
-    elements_.load(shown);
+    // element even when asked for it alone; a second copy shows them. It is
+    // parsed when first needed, which the window's start does not.
+    if (!elementsLoaded_) {
+        QByteArray shown = svg_;
+        shown.replace(kHidden, "");
+        elements_.load(shown);
+        elementsLoaded_ = true;
+    }
+    return elements_;
 }
 
 bool DevicePicture::isValid() const { return renderer_.isValid(); }
@@ -71,7 +80,7 @@ bool DevicePicture::renderElement(QPainter& painter, const QString& id, const QR
                         box.height() * sy);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    elements_.render(&painter, id, placed);
+    elements().render(&painter, id, placed);
     painter.restore();
     return true;
 }

@@ -48,7 +48,11 @@ public:
     QImage hitMap(const HitColours& colours) const;
 
 private:
+    QSvgRenderer& elements() const;
+
     QString name_;
+    QByteArray svg_;
+    mutable bool elementsLoaded_ = false;
     // QSvgRenderer's render() is not const.
     mutable QSvgRenderer renderer_;  // the picture as the file shows it
     mutable QSvgRenderer elements_;  // the same with the hidden overlays shown

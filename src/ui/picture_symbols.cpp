@@ -1,5 +1,8 @@
 #include "ui/picture_symbols.h"
 
+#include <QIconEngine>
+#include <map>
+
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLinearGradient>
@@ -581,13 +584,43 @@ void drawBusyPicture(QPainter& painter, const QRectF& rect)
     p.drawLine(QPointF(116, 159), QPointF(140, 159));
 }
 
-QIcon programIcon(bool usable)
-{
-    static const bool registered = (registerIcons(), true);
-    (void)registered;
-    QSvgRenderer renderer(QStringLiteral(":/icons/cvkeys.svg"));
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 256}) {
+namespace {
+
+constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 256};
+
+// Renders the icon at the size asked for, when it is asked for: the window
+// needs two or three sizes, and rendering all of them would slow the start.
+class ProgramIconEngine final : public QIconEngine {
+public:
+    explicit ProgramIconEngine(bool usable) : usable_(usable) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        auto it = cache_.find(side);
+        if (it == cache_.end())
+            it = cache_.emplace(side, QPixmap::fromImage(render(side))).first;
+        return it->second;
+    }
+    QIconEngine* clone() const override { return new ProgramIconEngine(usable_); }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int side : kIconSizes)
+            sizes << QSize(side, side);
+        return sizes;
+    }
+
+private:
+    QImage render(int size) const
+    {
+        static const bool registered = (registerIcons(), true);
+        (void)registered;
+        QSvgRenderer renderer(QStringLiteral(":/icons/cvkeys.svg"));
         QImage image(size, size, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         {
@@ -595,7 +628,7 @@ QIcon programIcon(bool usable)
             painter.setRenderHint(QPainter::Antialiasing);
             renderer.render(&painter, QRectF(0, 0, size, size));
         }
-        if (!usable) {
+        if (!usable_) {
             // Grey and lighter, as a disabled icon reads.
             for (int y = 0; y < size; ++y) {
                 auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -605,9 +638,15 @@ QIcon programIcon(bool usable)
                 }
             }
         }
-        icon.addPixmap(QPixmap::fromImage(image));
+        return image;
     }
-    return icon;
-}
+
+    bool usable_;
+    std::map<int, QPixmap> cache_;
+};
+
+}  // namespace
+
+QIcon programIcon(bool usable) { return QIcon(new ProgramIconEngine(usable)); }
 
 }  // namespace cvk::symbols

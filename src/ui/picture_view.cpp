@@ -388,6 +388,12 @@ void PictureView::layoutFocusButtons()
     const cvk::DeviceState& device = c.device();
     const Shown s = shown();
     const bool open = c.window().settingsViewOpen;
+    // The status poll refreshes ten times a second; the names only change
+    // with the picture, the block or the device count.
+    FocusKey key{s.kind, open, device.deviceCount, device.receiverPresent(), c.config().block};
+    if (focusKey_ && *focusKey_ == key)
+        return;
+    focusKey_ = key;
     const bool editable = device.singleDevice() && s.kind != cvk::PictureKind::NoDevice && !open;
     const cvk::DescribeContext context = cvk::describeContext(device, c.config(), 100);
     const cvk::KeyTextFn keyText = [this](uint16_t word) { return host_.keyText(word); };
@@ -639,7 +645,21 @@ void PictureView::drawDevice(QPainter& p, const Shown& s)
     }
     const QRectF target(0, kHeight - cvk::kPictureOffset, cvk::kPictureWidth, cvk::kPictureHeight);
     const cvk::DevicePicture& pic = picture(s.kind);
-    pic.render(p, target);
+    // The vectors are rendered once per picture and scaling; every paint
+    // after that copies pixels.
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const auto key = std::pair{static_cast<int>(s.kind), qRound(ratio * 100)};
+    auto it = pictureCache_.find(key);
+    if (it == pictureCache_.end()) {
+        QPixmap pixmap(QSize(cvk::kPictureWidth, cvk::kPictureHeight) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::white);
+        QPainter painter(&pixmap);
+        pic.render(painter, QRectF(0, 0, cvk::kPictureWidth, cvk::kPictureHeight));
+        painter.end();
+        it = pictureCache_.emplace(key, std::move(pixmap)).first;
+    }
+    p.drawPixmap(target.topLeft(), it->second);
     const int hover = effectiveHover();
     if (hover >= 0 && hover <= 9)
         drawHoverGlow(p, s, hover);

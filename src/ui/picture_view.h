@@ -6,6 +6,7 @@
 // host; every rule it follows is in app/picture_area.h.
 
 #include <QImage>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "app/picture_area.h"
+#include "config/config_model.h"
 #include "device/models.h"
 
 namespace cvk {
@@ -49,6 +51,9 @@ public:
 
     // The core's state changed: labels, hover, focus names and the panel.
     void refresh();
+    // The key names changed (another keyboard layout): the buttons' names
+    // are rebuilt at the next refresh.
+    void keyNamesChanged() { focusKey_.reset(); }
     // The overlays of a running read: drawn at once, since the read holds
     // the event loop while it runs.
     void showBusy();
@@ -117,8 +122,18 @@ private:
 
     PictureHost& host_;
     std::map<cvk::PictureKind, std::unique_ptr<cvk::DevicePicture>> pictures_;
-    std::map<std::pair<int, int>, QImage> hitMaps_;    // by kind and table
-    std::map<std::pair<int, int>, QImage> glowCache_;  // by kind and button, at the current ratio
+    std::map<std::pair<int, int>, QImage> hitMaps_;        // by kind and table
+    std::map<std::pair<int, int>, QImage> glowCache_;      // by kind and button, at the current ratio
+    std::map<std::pair<int, int>, QPixmap> pictureCache_;  // by kind and ratio in hundredths
+    struct FocusKey {
+        cvk::PictureKind kind;
+        bool open;
+        int deviceCount;
+        bool receiver;
+        decltype(cvk::ConfigModel::block) block;
+        bool operator==(const FocusKey&) const = default;
+    };
+    std::optional<FocusKey> focusKey_;
     qreal glowRatio_ = 0;
 
     int hovered_ = cvk::kItemNone;

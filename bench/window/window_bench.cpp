@@ -1,0 +1,195 @@
+// The window's own costs, measured in one run: one full paint of the picture
+// area, one hover hit test, the window's start to its first paint against a
+// bare Qt dialog started the same way, and the CPU the idle window takes
+// while it polls a Dorrin receiver. Run offscreen (QT_QPA_PLATFORM is set to
+// offscreen unless given).
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/corvane_app.h"
+#include "app/picture_area.h"
+#include "platform/clock.h"
+#include "platform/memory_settings_store.h"
+#include "sim/sim.h"
+#include "ui/corvane_dlg.h"
+#include "ui/picture_view.h"
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A window on a simulated device, started and faded in.
+struct Window {
+    explicit Window(const char* setup, cvk::IClock& clock) : bus(clock)
+    {
+        bus.transcript().setKeepLines(false);
+        bus.attach(setup);
+        cvk::StartOptions options;
+        options.language = "ENU";
+        app.startUp(store, options, [](const std::string& preset) { return preset; });
+        dlg = std::make_unique<CCorvaneDlg>(DlgPorts{bus, clock, store, app, nullptr, nullptr, true});
+        dlg->show();
+        dlg->start();
+        for (int i = 0; i < 12; ++i)
+            dlg->change([](cvk::CMainController& c) { c.updateFadeAndButtons(); });
+        QApplication::processEvents();
+    }
+    cvk::sim::SimBus bus;
+    cvk::MemorySettingsStore store;
+    cvk::CCorvaneApp app;
+    std::unique_ptr<CCorvaneDlg> dlg;
+};
+
+void BM_PictureAreaPaint(benchmark::State& state)
+{
+    cvk::sim::VirtualClock clock;
+    Window w("dorrin", clock);
+    PictureView& view = *w.dlg->pictureView();
+    view.hoverItem(2);  // the hovered button's glow and label as well
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        view.paintArea(painter);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["target_ms"] = 2;
+}
+BENCHMARK(BM_PictureAreaPaint)->Unit(benchmark::kMillisecond);
+
+void BM_HoverHitTest(benchmark::State& state)
+{
+    cvk::sim::VirtualClock clock;
+    Window w("dorrin", clock);
+    PictureView& view = *w.dlg->pictureView();
+    int x = 0;
+    for (auto _ : state) {
+        // Sweeps the picture, the Dorrin's sample points included.
+        x = (x + 37) % cvk::kPictureAreaWidth;
+        benchmark::DoNotOptimize(view.itemAt(QPoint(x, 120 + x % 180)));
+    }
+    state.counters["target_us"] = 5;
+}
+BENCHMARK(BM_HoverHitTest)->Unit(benchmark::kMicrosecond);
+
+// Start to first paint: this program started again as a window on a
+// simulated Dorrin (its start-up read and scan included) or as a bare dialog
+// with one button, each ending at its first paint.
+double startToFirstPaintMs(const char* mode)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(mode)});
+    child.waitForFinished(30'000);
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+void BM_WindowStartAgainstBareDialog(benchmark::State& state)
+{
+    double window = 0, bare = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        bare += startToFirstPaintMs("--first-paint=bare");
+        window += startToFirstPaintMs("--first-paint=window");
+        ++runs;
+    }
+    state.counters["window_ms"] = window / runs;
+    state.counters["bare_ms"] = bare / runs;
+    state.counters["ratio"] = window / bare;
+    state.counters["target_ratio"] = 1.5;
+}
+BENCHMARK(BM_WindowStartAgainstBareDialog)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The idle window on a Dorrin receiver for three seconds on the real clock:
+// its timers poll the receiver every 100 ms and repaint only what changed.
+void BM_IdleWindowCpu(benchmark::State& state)
+{
+    cvk::SteadyClock clock;
+    Window w("dorrin-receiver", clock);
+    for (auto _ : state) {
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+        state.counters["cpu_percent"] =
+            100.0 * (cpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000);
+    }
+    state.counters["target_percent"] = 1;
+}
+BENCHMARK(BM_IdleWindowCpu)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+// Ends the program once the watched widget has painted for the first time.
+class FirstPaint final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+int firstPaint(const std::string& mode)
+{
+    FirstPaint filter;
+    if (mode == "bare") {
+        QDialog dialog;
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(new QPushButton(QStringLiteral("OK"), &dialog));
+        dialog.installEventFilter(&filter);
+        dialog.show();
+        return QApplication::exec();
+    }
+    cvk::sim::VirtualClock clock;
+    cvk::sim::SimBus bus(clock);
+    bus.attach("dorrin");
+    cvk::MemorySettingsStore store;
+    cvk::CCorvaneApp cvApp;
+    cvk::StartOptions options;
+    options.language = "ENU";
+    cvApp.startUp(store, options, [](const std::string& preset) { return preset; });
+    CCorvaneDlg dlg(DlgPorts{bus, clock, store, cvApp, nullptr, nullptr, true});
+    dlg.pictureView()->installEventFilter(&filter);
+    dlg.show();
+    QTimer::singleShot(0, &dlg, [&dlg] { dlg.start(); });
+    return QApplication::exec();
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    constexpr std::string_view kFirstPaint = "--first-paint=";
+    if (argc == 2 && std::string_view(argv[1]).starts_with(kFirstPaint))
+        return firstPaint(std::string(std::string_view(argv[1]).substr(kFirstPaint.size())));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
