@@ -47,6 +47,7 @@ asan: deps
 
 bench: build
 	$(BUILD_DIR)/bench/cvk_bench $(ARGS)
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/cvk_window_bench $(ARGS)
 
 # Formats every .h/.cpp under src, sim, tests and bench in place with
 # clang-format 14; check-format only lists the files that differ (as CI does).
