@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
@@ -375,6 +376,42 @@ TEST_F(SingleInstance, ScreenshotRunWritesTheWindowBesideARunningCopy)
     EXPECT_FALSE(first.readUntil(kBroughtToFront, 500ms)) << first.output();
     EXPECT_TRUE(accepts(socket_));
     terminate(first);
+}
+
+// At 125 %, 150 % and 200 % the window draws with more pixels, but the hit
+// map (and so which button a point hits) stays in the picture's own 720
+// pixels, the same at every scaling.
+TEST_F(SingleInstance, ScalingKeepsTheHitMapAndSharpensTheShot)
+{
+    auto run = [&](const std::string& scale, const std::vector<std::string>& extra) {
+        std::vector<std::string> env = env_;
+        env.push_back("QT_SCALE_FACTOR=" + scale);
+        std::vector<std::string> args{CVK_GUI_PATH, "--simulate", "dorrin", "--settings",
+                                      dir_.path() + "/scaled-" + scale + ".ini"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        Child child;
+        if (!child.spawn(args, env, dir_.path() + "/scaled.err"))
+            return false;
+        const std::optional<int> status = child.waitExit(kStartTimeout);
+        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    };
+    auto bytes = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string plain = dir_.path() + "/hitmap-1.png";
+    ASSERT_TRUE(run("1", {"--hitmap", plain})) << errors("scaled.err");
+    EXPECT_EQ(pngSize(plain), (std::pair<uint32_t, uint32_t>{720, 180}));
+    const std::pair<std::string, uint32_t> scales[] = {{"1.25", 900}, {"1.5", 1080}, {"2", 1440}};
+    for (const auto& [scale, width] : scales) {
+        const std::string map = dir_.path() + "/hitmap-" + scale + ".png";
+        const std::string shot = dir_.path() + "/shot-" + scale + ".png";
+        ASSERT_TRUE(run(scale, {"--hitmap", map, "--screenshot", shot})) << scale << "\n" << errors("scaled.err");
+        EXPECT_EQ(bytes(map), bytes(plain)) << scale;
+        const auto size = pngSize(shot);
+        ASSERT_TRUE(size.has_value()) << scale;
+        EXPECT_GE(size->first, width) << scale;
+    }
 }
 
 #else
