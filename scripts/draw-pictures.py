@@ -266,8 +266,9 @@ def status_light(cx, cy):
 
 
 def emblem(x, y):
-    # The maker's small emblem, embossed in the deck.
-    return [f'  <g id="emblem" fill="none" stroke-width="1.2">',
+    # The maker's small emblem, embossed in the deck; on the older pads a
+    # click on it opens the maker's web site (its id marks it in the hit map).
+    return [f'  <g id="web-link" fill="none" stroke-width="1.2">',
             f'    <path d="M {x} {y + 1} l 7 -9 l 7 9 l -7 9 z" stroke="#000000" stroke-opacity="0.4"/>',
             f'    <path d="M {x} {y} l 7 -9 l 7 9 l -7 9 z" stroke="#EMBLEM"/>',
             '  </g>']

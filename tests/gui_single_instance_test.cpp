@@ -406,7 +406,8 @@ TEST_F(SingleInstance, ScalingKeepsTheHitMapAndSharpensTheShot)
     for (const auto& [scale, width] : scales) {
         const std::string map = dir_.path() + "/hitmap-" + scale + ".png";
         const std::string shot = dir_.path() + "/shot-" + scale + ".png";
-        ASSERT_TRUE(run(scale, {"--hitmap", map, "--screenshot", shot})) << scale << "\n" << errors("scaled.err");
+        ASSERT_TRUE(run(scale, {"--hitmap", map, "--screenshot", shot})) << scale << "\n"
+                                                                         << errors("scaled.err");
         EXPECT_EQ(bytes(map), bytes(plain)) << scale;
         const auto size = pngSize(shot);
         ASSERT_TRUE(size.has_value()) << scale;

@@ -296,6 +296,11 @@ std::string CCorvaneDlg::keyText(uint16_t word) const
 
 void CCorvaneDlg::openWebSite()
 {
+    ++webSiteOpened_;
+    if (unattended_) {
+        std::fprintf(stderr, "cvkeys: would open %s\n", cvk::kMakerWebAddress);
+        return;
+    }
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(cvk::kMakerWebAddress)));
 }
 

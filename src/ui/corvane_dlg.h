@@ -108,6 +108,8 @@ public:
     QMenu* functionMenu() const { return openMenu_; }
     void openAbout();
     void openHelp();
+    // How often the maker's web site was asked for.
+    int webSiteOpened() const { return webSiteOpened_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -163,4 +165,5 @@ private:
     bool waitCursor_ = false;
     bool ending_ = false;
     bool restartRequested_ = false;
+    int webSiteOpened_ = 0;
 };

@@ -19,6 +19,9 @@ QString buttonId(int number) { return QStringLiteral("button%1").arg(number); }
 // threshold at half keeps a shape's edge where its outline runs.
 constexpr int kAlphaThreshold = 128;
 
+// The emblem is small; the link around it is easier to hit.
+constexpr int kLinkMargin = 8;
+
 // How the pictures hide an overlay until the window asks for it.
 constexpr char kHidden[] = " style=\"display:none\"";
 
@@ -104,7 +107,7 @@ QRectF DevicePicture::elementBounds(const QString& id) const
     return renderer_.transformForElement(id).mapRect(renderer_.boundsOnElement(id));
 }
 
-QImage DevicePicture::hitMap(const HitColours& colours) const
+QImage DevicePicture::hitMap(const HitColours& colours, const std::optional<QColor>& webLink) const
 {
     const QSize pixels = size().isEmpty() ? QSize(1, 1) : size();
     QImage map(pixels, QImage::Format_RGB32);
@@ -115,6 +118,14 @@ QImage DevicePicture::hitMap(const HitColours& colours) const
     const double sx = pixels.width() / whole.width();
     const double sy = pixels.height() / whole.height();
 
+    if (webLink && hasElement(QStringLiteral("web-link"))) {
+        const QRectF box = elementBounds(QStringLiteral("web-link"));
+        const QRect area = QRectF(box.left() * sx, box.top() * sy, box.width() * sx, box.height() * sy)
+                               .adjusted(-kLinkMargin, -kLinkMargin, kLinkMargin, kLinkMargin)
+                               .toAlignedRect();
+        QPainter painter(&map);
+        painter.fillRect(area, webLink->rgb());
+    }
     QImage mask(pixels, QImage::Format_ARGB32);
     for (int n = 0; n < 10; ++n) {
         const QString id = buttonId(n);

@@ -45,7 +45,9 @@ public:
     // size() large, white, each button N with colours[N] filled with exactly
     // that colour: no anti-aliasing, no blending, so every pixel is white or
     // one of the colours.
-    QImage hitMap(const HitColours& colours) const;
+    // With webLink, the "web-link" element's surroundings (the maker's
+    // emblem, a comfortable target) are filled with that colour first.
+    QImage hitMap(const HitColours& colours, const std::optional<QColor>& webLink = std::nullopt) const;
 
 private:
     QSvgRenderer& elements() const;

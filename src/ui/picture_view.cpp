@@ -234,7 +234,10 @@ const QImage& PictureView::currentHitMap()
         for (int n = 0; n <= 9; ++n)
             if (const std::optional<cvk::Rgb> c = cvk::hitColour(s.table, n))
                 colours[static_cast<size_t>(n)] = qcolour(*c);
-    QImage map = picture(s.kind).hitMap(colours);
+    const std::optional<QColor> link = s.table == cvk::HitTable::Register
+                                           ? std::optional<QColor>(qcolour(cvk::kWebSiteColour))
+                                           : std::nullopt;
+    QImage map = picture(s.kind).hitMap(colours, link);
     if (map.isNull() || s.kind == cvk::PictureKind::NoDevice) {
         map = QImage(cvk::kPictureWidth, cvk::kPictureHeight, QImage::Format_RGB32);
         map.fill(Qt::white);
@@ -292,9 +295,11 @@ void PictureView::hoverItem(int item)
 
 std::optional<QPoint> PictureView::itemPoint(int item)
 {
-    if (item >= 0 && item <= 9) {
+    if ((item >= 0 && item <= 9) || item == cvk::kItemWebSite) {
         const QImage& map = currentHitMap();
-        const std::optional<cvk::Rgb> colour = cvk::hitColour(shown().table, item);
+        const std::optional<cvk::Rgb> colour = item == cvk::kItemWebSite
+                                                   ? std::optional<cvk::Rgb>(cvk::kWebSiteColour)
+                                                   : cvk::hitColour(shown().table, item);
         if (!colour)
             return std::nullopt;
         // The middle of the button's pixels, or the first when the middle falls outside it.
@@ -651,15 +656,17 @@ void PictureView::drawDevice(QPainter& p, const Shown& s)
     const auto key = std::pair{static_cast<int>(s.kind), qRound(ratio * 100)};
     auto it = pictureCache_.find(key);
     if (it == pictureCache_.end()) {
-        QPixmap pixmap(QSize(cvk::kPictureWidth, cvk::kPictureHeight) * ratio);
+        // The whole area: the pictures draw the keyboard's edge (and a
+        // cable) above their own top.
+        QPixmap pixmap(QSize(cvk::kPictureAreaWidth, kHeight) * ratio);
         pixmap.setDevicePixelRatio(ratio);
         pixmap.fill(Qt::white);
         QPainter painter(&pixmap);
-        pic.render(painter, QRectF(0, 0, cvk::kPictureWidth, cvk::kPictureHeight));
+        pic.render(painter, target);
         painter.end();
         it = pictureCache_.emplace(key, std::move(pixmap)).first;
     }
-    p.drawPixmap(target.topLeft(), it->second);
+    p.drawPixmap(QPointF(0, 0), it->second);
     const int hover = effectiveHover();
     if (hover >= 0 && hover <= 9)
         drawHoverGlow(p, s, hover);

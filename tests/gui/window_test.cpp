@@ -341,6 +341,23 @@ TEST(Window, KeyboardMovesTheFocusOverTheButtonsAndOpensTheMenu)
     EXPECT_EQ(rig.core().config().currentButton, 2);
 }
 
+// The older pads carry the maker's emblem, which leads to the web site; the
+// newer ones have none.
+TEST(Window, EmblemOfTheOlderPadsOpensTheWebSite)
+{
+    WindowRig arvel({"arvel"});
+    const std::optional<QPoint> link = arvel.view().itemPoint(cvk::kItemWebSite);
+    ASSERT_TRUE(link);
+    QTest::mouseMove(&arvel.view(), *link);
+    EXPECT_EQ(arvel.view().hovered(), cvk::kItemWebSite);
+    arvel.click(*link);
+    EXPECT_EQ(arvel.dlg->webSiteOpened(), 1);
+    EXPECT_EQ(arvel.dlg->functionMenu(), nullptr);
+
+    WindowRig dorrin({"dorrin"});
+    EXPECT_FALSE(dorrin.view().itemPoint(cvk::kItemWebSite));
+}
+
 TEST(Window, NoDeviceShowsTheInvitationAndNoButtons)
 {
     WindowRig rig({});
