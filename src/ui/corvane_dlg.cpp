@@ -346,69 +346,17 @@ void CCorvaneDlg::openButtonMenu(int button, const QPoint& globalPos)
     const std::optional<std::vector<cvk::MenuItem>> items = controller_.openButtonMenu(button, ctrl);
     if (!items)
         return;
-    openMenu_ = new QMenu(this);
-    openMenu_->setAttribute(Qt::WA_DeleteOnClose);
-    openMenu_->setAccessibleName(
-        QStringLiteral("Functions of %1")
-            .arg(button == 0 ? QStringLiteral("the pad") : QStringLiteral("button %1").arg(button)));
-    fillMenu(openMenu_, *items);
-    connect(openMenu_, &QMenu::aboutToHide, this, [this] {
-        QToolTip::hideText();
-        // The menu goes once its chosen action has run.
-        QMenu* menu = openMenu_;
+    openMenu_ = new FunctionMenu(this);
+    openMenu_->setAccessibleName(button == 0 ? QStringLiteral("Functions of the pad")
+                                             : QStringLiteral("Functions of button %1").arg(button));
+    openMenu_->setItems(*items);
+    // Posted: the command may rebuild the window while the menu closes.
+    openMenu_->onCommand = [this](int command) { postCommand(command); };
+    openMenu_->onClosed = [this] {
         openMenu_ = nullptr;
-        if (menu)
-            menu->deleteLater();
         picture_->refresh();
-    });
+    };
     openMenu_->popup(globalPos);
-}
-
-void CCorvaneDlg::fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items)
-{
-    // Hovering an item explains it.
-    connect(menu, &QMenu::hovered, menu, [](QAction* action) {
-        const std::optional<std::string> hint =
-            action->data().isValid() ? cvk::menuHint(action->data().toInt(), action->text().toStdString())
-                                     : std::nullopt;
-        if (hint)
-            QToolTip::showText(QCursor::pos(), qs(*hint));
-        else
-            QToolTip::hideText();
-    });
-    for (const cvk::MenuItem& item : items) {
-        // A new column is set off as a section of its own.
-        if (item.columnBreak && !menu->actions().isEmpty())
-            menu->addSeparator();
-        if (item.separator) {
-            menu->addSeparator();
-            continue;
-        }
-        QAction* action = nullptr;
-        if (item.isSubmenu()) {
-            QMenu* sub = menu->addMenu(qs(item.text));
-            fillMenu(sub, item.submenu);
-            action = sub->menuAction();
-            // Submenu titles carry their command too, so their hint shows.
-            if (item.command != 0)
-                action->setData(item.command);
-        } else {
-            action = menu->addAction(qs(item.text));
-            if (item.command != 0) {
-                action->setData(item.command);
-                const int command = item.command;
-                // Posted: the command may rebuild the window while the menu closes.
-                connect(action, &QAction::triggered, this, [this, command] { postCommand(command); });
-            }
-        }
-        if (item.ticked) {
-            action->setCheckable(true);
-            action->setChecked(true);
-        }
-        action->setEnabled(!item.grayed);
-        if (item.isDefault)
-            setBold(action);
-    }
 }
 
 // ------------------------------------------------------------ profile row

@@ -13,6 +13,7 @@
 #include "app/main_controller.h"
 #include "config/catalogue.h"
 #include "platform/system_settings.h"
+#include "ui/function_menu.h"
 #include "ui/picture_view.h"
 
 class QComboBox;
@@ -105,7 +106,7 @@ public:
 
     PictureView* pictureView() const { return picture_; }
     // The function menu open now, or null.
-    QMenu* functionMenu() const { return openMenu_; }
+    FunctionMenu* functionMenu() const { return openMenu_; }
     void openAbout();
     void openHelp();
     // How often the maker's web site was asked for.
@@ -121,7 +122,6 @@ private:
     QPushButton* addCommandButton(class QHBoxLayout* row, const QString& text, int command);
     void dispatch(int command);
     void refreshView();
-    void fillMenu(QMenu* menu, const std::vector<cvk::MenuItem>& items);
     QLabel* addLink(class QHBoxLayout* row, const QString& text, int control);
     void selectorActivated(int line);
     void changeLanguage();
@@ -148,7 +148,7 @@ private:
     QGroupBox* profileBox_ = nullptr;
     QComboBox* selector_ = nullptr;
     PictureView* picture_ = nullptr;
-    QMenu* openMenu_ = nullptr;
+    FunctionMenu* openMenu_ = nullptr;
     std::map<int, QWidget*> controls_;  // by control id
     std::map<int, bool> enabled_;       // every id the core enabled or disabled
     std::map<int, std::string> controlTexts_;

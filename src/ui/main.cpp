@@ -114,7 +114,7 @@ int takeShot(CCorvaneDlg& dlg, const ShotRequest& shot)
     }
     QCoreApplication::processEvents();
     QImage image = dlg.grab().toImage();
-    if (QMenu* menu = dlg.functionMenu()) {
+    if (FunctionMenu* menu = dlg.functionMenu()) {
         // The menu is a window of its own: drawn onto the shot where it
         // opened, on a canvas grown to hold it.
         const QImage menuImage = menu->grab().toImage();

@@ -25,6 +25,7 @@
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/corvane_dlg.h"
+#include "ui/function_menu.h"
 #include "ui/picture_view.h"
 
 namespace {
@@ -57,7 +58,7 @@ public:
     }
     ~WindowRig()
     {
-        if (QMenu* menu = dlg->functionMenu())
+        if (FunctionMenu* menu = dlg->functionMenu())
             menu->close();
         settle();
     }
@@ -91,16 +92,12 @@ public:
     }
     QStringList menuTexts()
     {
-        QStringList texts;
-        if (QMenu* menu = dlg->functionMenu())
-            for (QAction* a : menu->actions())
-                if (!a->isSeparator())
-                    texts << a->text();
-        return texts;
+        FunctionMenu* menu = dlg->functionMenu();
+        return menu ? menu->texts() : QStringList();
     }
     void closeMenu()
     {
-        if (QMenu* menu = dlg->functionMenu())
+        if (FunctionMenu* menu = dlg->functionMenu())
             menu->close();
         settle();
     }
@@ -157,7 +154,9 @@ TEST_P(EveryModel, EachButtonIsHitAndOpensItsOwnMenu)
         // The menu opens where the user clicked (moved where the screen ends).
         const QPoint global = rig.view().mapToGlobal(p);
         const QRect menuRect = rig.dlg->functionMenu()->geometry();
-        EXPECT_TRUE(menuRect.adjusted(-1, -1, 1, 1).contains(global)) << "button " << n;
+        EXPECT_TRUE(menuRect.adjusted(-3, -3, 3, 3).contains(global))
+            << "button " << n << " at " << global.x() << "," << global.y() << " menu " << menuRect.x() << ","
+            << menuRect.y() << " " << menuRect.width() << "x" << menuRect.height();
         rig.closeMenu();
     }
     // Above the picture's top edge no button is hit, whatever the map holds there.
@@ -181,22 +180,86 @@ TEST(Window, ChoosingAMenuItemChangesTheBlockAndTheLabel)
 {
     WindowRig rig({"dorrin"});
     rig.click(rig.at(4));
-    QMenu* menu = rig.dlg->functionMenu();
+    FunctionMenu* menu = rig.dlg->functionMenu();
     ASSERT_NE(menu, nullptr);
     const uint8_t before = rig.core().config().block[4];
-    QAction* chosen = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->text() == QStringLiteral("Double Click"))
-            chosen = a;
+    QWidget* chosen = menu->row(QStringLiteral("Double Click"));
     ASSERT_NE(chosen, nullptr);
     const QString oldCaption = rig.view().findChildren<QWidget*>().at(4)->accessibleDescription();
-    chosen->trigger();
-    menu->close();
+    QTest::mouseMove(chosen);
+    QTest::mouseClick(chosen, Qt::LeftButton);
     rig.settle();
+    EXPECT_EQ(rig.dlg->functionMenu(), nullptr) << "the menu closes with the choice";
     EXPECT_NE(rig.core().config().block[4], before);
     const QString caption = rig.view().findChildren<QWidget*>().at(4)->accessibleDescription();
     EXPECT_NE(caption, oldCaption);
     EXPECT_EQ(caption, QStringLiteral("Double Click"));
+}
+
+// The menus of the nine-button models break into a second column where
+// the key presets start; the rows keep the core's order.
+TEST(Window, MenuBreaksIntoColumnsWhereTheCoreSays)
+{
+    struct Case {
+        const char* setup;
+        int button;
+    };
+    for (const Case c : {Case{"dorrin", 4}, Case{"cindel", 1}, Case{"arvel", 1}}) {
+        SCOPED_TRACE(c.setup);
+        WindowRig rig({c.setup});
+        rig.click(rig.at(c.button));
+        FunctionMenu* menu = rig.dlg->functionMenu();
+        ASSERT_NE(menu, nullptr);
+        const std::optional<cvk::MenuContext> context =
+            cvk::menuFor(rig.core().device(), rig.core().config(), c.button, false);
+        ASSERT_TRUE(context);
+        const std::vector<cvk::MenuItem> items = cvk::buildMenu(*context);
+        int breaks = 0;
+        for (size_t i = 1; i < items.size(); ++i)
+            breaks += items[i].columnBreak;
+        EXPECT_EQ(menu->columnCount(), breaks + 1);
+        // Each break's item heads its column: at the top, right of the one before.
+        int left = -1;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i != 0 && !items[i].columnBreak)
+                continue;
+            QWidget* head = menu->row(QString::fromStdString(items[i].text));
+            ASSERT_NE(head, nullptr) << items[i].text;
+            EXPECT_GT(head->x(), left) << items[i].text;
+            left = head->x();
+            EXPECT_LE(head->y(), 10) << items[i].text;
+        }
+        rig.closeMenu();
+    }
+}
+
+// The keyboard walks the menu: down the column, across to the next, and
+// Enter chooses.
+TEST(Window, MenuFollowsTheKeyboard)
+{
+    WindowRig rig({"dorrin"});
+    rig.click(rig.at(4));
+    FunctionMenu* menu = rig.dlg->functionMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_GT(menu->columnCount(), 1);
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parentWidget(), menu) << "the first item has the focus";
+    QTest::keyClick(first, Qt::Key_Down);
+    QWidget* second = QApplication::focusWidget();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->x(), first->x());
+    EXPECT_GT(second->y(), first->y());
+    QTest::keyClick(second, Qt::Key_Right);
+    QWidget* across = QApplication::focusWidget();
+    EXPECT_GT(across->x(), second->x());
+    EXPECT_FALSE(across->accessibleName().isEmpty());
+    const uint8_t before = rig.core().config().block[4];
+    const QString name = across->accessibleName();
+    QTest::keyClick(across, Qt::Key_Return);
+    rig.settle();
+    EXPECT_EQ(rig.dlg->functionMenu(), nullptr);
+    EXPECT_NE(rig.core().config().block[4], before) << name.toStdString();
 }
 
 TEST(Window, SettingsViewOpensAndClosesAtItsToggle)
@@ -302,18 +365,30 @@ TEST(Window, SubmenuTitleShowsItsHint)
 {
     WindowRig rig({"cindel"});
     rig.click(rig.at(0));
-    QMenu* menu = rig.dlg->functionMenu();
+    FunctionMenu* menu = rig.dlg->functionMenu();
     ASSERT_NE(menu, nullptr);
-    QAction* title = nullptr;
-    for (QAction* a : menu->actions())
-        if (a->menu() && a->data().isValid() && cvk::menuHint(a->data().toInt(), a->text().toStdString()))
-            title = a;
+    const std::optional<cvk::MenuContext> context =
+        cvk::menuFor(rig.core().device(), rig.core().config(), 0, false);
+    ASSERT_TRUE(context);
+    const std::vector<cvk::MenuItem> items = cvk::buildMenu(*context);
+    const cvk::MenuItem* title = nullptr;
+    for (const cvk::MenuItem& item : items)
+        if (item.isSubmenu() && item.command != 0 && cvk::menuHint(item.command, item.text))
+            title = &item;
     ASSERT_NE(title, nullptr) << "the pad menu has a submenu with a hint";
-    // What the menu reports when the pointer rests on the title.
-    emit menu->hovered(title);
+    QWidget* row = menu->row(QString::fromStdString(title->text));
+    ASSERT_NE(row, nullptr);
+    QTest::mouseMove(row);
     rig.settle();
     EXPECT_TRUE(QToolTip::isVisible());
-    EXPECT_TRUE(QToolTip::text().contains(title->text())) << QToolTip::text().toStdString();
+    QString plain = QString::fromStdString(title->text);
+    plain.remove(QLatin1Char('&'));
+    EXPECT_TRUE(QToolTip::text().contains(plain)) << QToolTip::text().toStdString();
+    // Enter opens the submenu beside it.
+    QTest::keyClick(row, Qt::Key_Return);
+    rig.settle();
+    ASSERT_NE(menu->openSubmenu(), nullptr);
+    EXPECT_EQ(menu->openSubmenu()->actions().size(), static_cast<qsizetype>(title->submenu.size()));
 }
 
 TEST(Window, KeyboardMovesTheFocusOverTheButtonsAndOpensTheMenu)
