@@ -317,3 +317,55 @@ TEST(CliPresence, UnplugAndPlugRescan)
 
 }  // namespace
 }  // namespace cvk
+
+namespace cvk {
+namespace {
+
+// What the picture area shows, without the window: the picture, the labels
+// beside the buttons (the hovered one left out) and the status band.
+TEST(CliPicture, ShowsWhatThePictureAreaDraws)
+{
+    struct Case {
+        std::vector<std::string> setups;
+        std::string step;
+        std::vector<std::string> expected;
+        std::vector<std::string> absent;
+    };
+    const Case cases[] = {
+        {{"dorrin"},
+         "show picture",
+         {"picture: dorrin\n", "label 2: 0,155 172x27 bottom right", "slider 0: knob at x",
+          "status: Click on a button to change its function.\n"},
+         {}},
+        {{"dorrin"},
+         "show picture 4",
+         {"status heading: The current function is:\n", "status: Browse Back\n", "symbol: 161\n"},
+         {"label 4:"}},
+        {{"cindel"}, "show picture", {"picture: wireless\n", "settings view: closed\n"}, {}},
+        {{"arvel"}, "show picture 1000", {"picture: arvel\n", "status: Click here to visit"}, {}},
+        {{"dorrin", "arvel"},
+         "show picture",
+         {"picture: no-device\n", "status rgb(255,0,0): Multiple reprogrammable Corvane detected.\n"},
+         {"label "}},
+        {{"none"},
+         "show picture",
+         {"picture: no-device\n", "No reprogrammable Corvane detected."},
+         {"slider"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& setup : c.setups)
+            args.insert(args.end(), {"--simulate", setup});
+        args.insert(args.end(), {"--settings", ":memory:", "--layout", "us", c.step});
+        const CliResult r = cli(args);
+        ASSERT_EQ(r.rc, 0) << c.step << "\n" << r.err;
+        for (const std::string& line : c.expected)
+            EXPECT_TRUE(contains(r.out, line)) << c.step << ": " << line << "\n" << r.out;
+        for (const std::string& text : c.absent)
+            EXPECT_FALSE(contains(r.out, text)) << c.step << ": " << text << "\n" << r.out;
+    }
+    EXPECT_EQ(cli({"--simulate", "dorrin", "--settings", ":memory:", "show picture x"}).rc, 2);
+}
+
+}  // namespace
+}  // namespace cvk

@@ -69,7 +69,7 @@ std::string cliUsage()
            "  answer yes|no         the answer to the next question\n"
            "  pump N hide|command C|unplug PID\n"
            "                        what the window receives at the N-th wait of the next transfers\n"
-           "  show block|reference|state|store|profiles|tray\n"
+           "  show block|reference|state|store|profiles|tray|labels|picture [N]\n"
            "  select-profile NAME   select the profile in the profile list\n"
            "  profile-name NAME|cancel\n"
            "                        the answer to the next profile name dialog\n"
@@ -80,6 +80,9 @@ std::string cliUsage()
            "  button N [ctrl]       open the menu of button N (0 = the pad), with Ctrl held, and print it\n"
            "  describe N            the hover text of button N (0 = the pad)\n"
            "  show labels           the caption of every button\n"
+           "  show picture [N]      what the window's picture area shows: the picture, each label's\n"
+           "                        place, alignment and colour, the slider rows, and the status band\n"
+           "                        with item N hovered (-1 nothing, 0..9 a button, 1000 the web site)\n"
            "  hint C                the hint shown for menu command C\n"
            "  slider ROW X          drop the knob of slider ROW (0..3) at x = X\n"
            "  spot decrease|increase\n"
@@ -617,8 +620,22 @@ private:
         return usageError("pump N hide|command C|unplug PID");
     }
 
-    int show(const std::string& what)
+    int show(const std::string& args)
     {
+        std::istringstream words(args);
+        std::string what, hoverWord;
+        words >> what >> hoverWord;
+        if (what == "picture") {
+            int hovered = kItemNone;
+            if (!hoverWord.empty() && !parseInt(hoverWord, hovered))
+                return usageError("show picture [N]: N is an item number");
+            if (!ensureController())
+                return 2;
+            showPicture(hovered);
+            return 0;
+        }
+        if (what != args)
+            return usageError("show block|reference|state|store|profiles|tray|labels|picture [N]");
         if (what != "block" && what != "reference" && what != "state" && what != "store" &&
             what != "profiles" && what != "tray" && what != "labels")
             return usageError("show block|reference|state|store|profiles|tray|labels");
@@ -662,6 +679,47 @@ private:
             }
         }
         return 0;
+    }
+
+    void showPicture(int hovered)
+    {
+        const CMainController& c = *controller_;
+        const DeviceState& s = c.device();
+        static constexpr const char* kPictures[] = {"no-device", "arvel",    "arvel2", "essom",
+                                                    "dorrin",    "wireless", "brill"};
+        static constexpr const char* kAligns[] = {"middle left", "left",        "centre",
+                                                  "right",       "bottom left", "bottom right"};
+        out_ << "picture: " << kPictures[static_cast<int>(pictureKind(s))] << "\n";
+        // The area's own coordinates: its top at 0, its bottom B at the window's height for it.
+        constexpr int kBottom = 315;
+        const DescribeContext context = describeContext(s, c.config(), c.window().fadeLevel);
+        for (const PictureLabel& label : pictureLabels(s, kBottom, hovered, c.window().fadeLevel)) {
+            const Description caption =
+                describe(context, label.button, DescriptionForm::Caption, keyTextFn());
+            out_ << fmt::format("label {}: {},{} {}x{} {} rgb({},{},{}) \"{}\"\n", label.button,
+                                label.rect.left, label.rect.top, label.rect.right - label.rect.left,
+                                label.rect.bottom - label.rect.top, kAligns[static_cast<int>(label.align)],
+                                label.colour.red, label.colour.green, label.colour.blue,
+                                escaped(caption.text));
+        }
+        for (int row = 0; row < kSliderRows; ++row)
+            if (rowVisible(row, s, c.window().settingsViewOpen))
+                out_ << fmt::format("slider {}: knob at x {}\n", row, knobX(row, c.config()));
+        out_ << "settings view: "
+             << (!c.window().wirelessPicture   ? "none"
+                 : c.window().settingsViewOpen ? "open"
+                                               : "closed")
+             << "\n";
+        const StatusBand band = statusBand(s, c.config(), hovered, c.window().fadeLevel, keyTextFn());
+        for (const StatusLine& line : band.lines) {
+            out_ << "status" << (line.heading ? " heading" : "");
+            if (line.colour)
+                out_ << fmt::format(" rgb({},{},{})", line.colour->red, line.colour->green,
+                                    line.colour->blue);
+            out_ << ": " << escaped(line.text) << "\n";
+        }
+        if (band.symbol != StatusSymbol::None)
+            out_ << "symbol: " << static_cast<int>(band.symbol) << "\n";
     }
 
     void showProfiles()
