@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -101,8 +102,14 @@ double startToFirstPaintMs(const char* mode)
     t.start();
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(mode)});
+    // The child says so at its first paint; what it does after that (the
+    // rest of its events, ending) is not part of the start.
+    double ms = -1;
+    while (ms < 0 && child.waitForReadyRead(30'000))
+        if (child.readAllStandardOutput().contains("painted"))
+            ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     child.waitForFinished(30'000);
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+    return ms;
 }
 
 void BM_WindowStartAgainstBareDialog(benchmark::State& state)
@@ -148,10 +155,21 @@ class FirstPaint final : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint && !painted_) {
+            painted_ = true;
+            // The paint itself, then the word: the start ends with it.
+            watched->removeEventFilter(this);
+            QCoreApplication::sendEvent(watched, event);
+            std::fputs("painted\n", stdout);
+            std::fflush(stdout);
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            return true;
+        }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    bool painted_ = false;
 };
 
 int firstPaint(const std::string& mode)

@@ -122,7 +122,7 @@ private:
     QPushButton* addCommandButton(class QHBoxLayout* row, const QString& text, int command);
     void dispatch(int command);
     void refreshView();
-    QLabel* addLink(class QHBoxLayout* row, const QString& text, int control);
+    QWidget* addLink(class QHBoxLayout* row, const QString& text, int control);
     void selectorActivated(int line);
     void changeLanguage();
     void endWindow();

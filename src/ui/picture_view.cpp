@@ -197,6 +197,9 @@ PictureView::PictureView(PictureHost& host, QWidget* parent) : QWidget(parent), 
     // Tab walks the buttons in their numbers' order.
     for (int n = 0; n < 9; ++n)
         setTabOrder(focusButtons_[static_cast<size_t>(n)], focusButtons_[static_cast<size_t>(n + 1)]);
+    focusLayoutTimer_.setSingleShot(true);
+    focusLayoutTimer_.setInterval(0);
+    connect(&focusLayoutTimer_, &QTimer::timeout, this, &PictureView::layoutFocusButtons);
     tipTimer_.setSingleShot(true);
     tipTimer_.setInterval(kTipDelayMs);
     connect(&tipTimer_, &QTimer::timeout, this, [this] {
@@ -383,7 +386,9 @@ void PictureView::refresh()
         wakeFrame_ = -1;
         wakePrompt_.clear();
     }
-    layoutFocusButtons();
+    // The buttons' names follow once the picture is on the screen.
+    if (!focusLayoutTimer_.isActive())
+        focusLayoutTimer_.start();
     update();
 }
 

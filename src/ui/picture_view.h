@@ -146,6 +146,7 @@ private:
     QString wakePrompt_;
     bool wakeBright_ = false;
     std::array<ButtonFocus*, 10> focusButtons_{};
+    QTimer focusLayoutTimer_;
     QTimer tipTimer_;  // shows the snippet or signature tip shortly after the pointer arrived
     QString tipText_;
     QPoint tipPos_;
