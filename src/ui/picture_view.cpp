@@ -890,10 +890,13 @@ void PictureView::drawFocus(QPainter& p)
 void PictureView::drawTransferOverlays(QPainter& p)
 {
     const cvk::CMainController& c = host_.controller();
-    if (busyShown_ && c.device().busy) {
+    const bool prompt = c.window().transferMark >= 0 && !wakePrompt_.isEmpty();
+    const bool busy = busyShown_ && c.device().busy;
+    if (busy || prompt)
         p.fillRect(QRect(0, 0, cvk::kPictureAreaWidth, kHeight), QColor(255, 255, 255, 170));
+    // The prompt asks the user to act; the busy picture would only crowd it.
+    if (busy && !prompt)
         cvk::symbols::drawBusyPicture(p, QRectF(qrect(cvk::kBusyPictureRect)));
-    }
     if (c.window().transferMark < 0)
         return;
     if (wakeFrame_ >= 0) {

@@ -443,3 +443,61 @@ TEST(Window, NoDeviceShowsTheInvitationAndNoButtons)
 }
 
 }  // namespace
+
+namespace {
+
+int pixelsOf(const QImage& image, const QRect& area, const std::vector<QRgb>& colours)
+{
+    int n = 0;
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y)
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x)
+            n += std::find(colours.begin(), colours.end(), image.pixel(x, y) | 0xFF000000) != colours.end();
+    return n;
+}
+
+QRect qrectOf(const cvk::Rect& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
+
+}  // namespace
+
+// While the Dorrin's receiver wakes its pad, the area shows the animation
+// and, after the first attempts, the red prompt; both go with the read.
+TEST(Window, WakeUpShowsItsFramesAndPromptThenClears)
+{
+    std::vector<QImage> during;
+    QTimer sampler;
+    sampler.setInterval(0);
+    QObject::connect(&sampler, &QTimer::timeout, [&during] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = dynamic_cast<CCorvaneDlg*>(w); d && d->controller().window().transferMark >= 0) {
+                QImage image(d->pictureView()->size(), QImage::Format_RGB32);
+                QPainter painter(&image);
+                d->pictureView()->paintArea(painter);
+                painter.end();
+                during.push_back(image);
+            }
+    });
+    sampler.start();
+    WindowRig rig({"dorrin-receiver:wake-after=40"});
+    sampler.stop();
+    ASSERT_FALSE(during.empty()) << "the wake-up loop let the window paint";
+    const QRect frame = qrectOf(cvk::wakeFrameRect(PictureView::kHeight));
+    const QRect prompt =
+        qrectOf(cvk::wakePromptTextRect(PictureView::kHeight)).intersected(rig.view().rect());
+    const std::vector<QRgb> reds{qRgb(255, 0, 0), qRgb(128, 0, 0)};
+    int framesDrawn = 0, prompts = 0;
+    for (const QImage& image : during) {
+        framesDrawn += pixelsOf(image, frame, {qRgb(255, 255, 255)}) < frame.width() * frame.height();
+        prompts += pixelsOf(image, prompt, reds) > 100;
+    }
+    EXPECT_GT(framesDrawn, 0);
+    EXPECT_GT(prompts, 0);
+    during.back().save(QStringLiteral(CVK_PICTURE_PREVIEW_DIR "/window-wake.png"));
+
+    EXPECT_LT(rig.core().window().transferMark, 0);
+    QImage after(rig.view().size(), QImage::Format_RGB32);
+    QPainter painter(&after);
+    rig.view().paintArea(painter);
+    painter.end();
+    // Only the red of a caption (the on/off button's) is left.
+    EXPECT_LT(pixelsOf(after, prompt, reds), 100) << "the prompt is gone after the read";
+}
