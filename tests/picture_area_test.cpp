@@ -307,6 +307,8 @@ TEST(PictureAreaStatus, BandByHoveredItem)
 {
     DeviceState receiverOnly = single(kModelCindel, 0);
     receiverOnly.receiverStatus = std::make_shared<InertNode>();
+    DeviceState denied = single(kModelNone, 0);
+    denied.deniedPaths = {"/dev/hidraw3"};
     const StatusLine heading41{"The current function is:", std::nullopt, true};
     const StatusLine autoScroll{"Auto Scroll /\u201DMiddle Button\u201D", std::nullopt};
     struct Case {
@@ -326,6 +328,13 @@ TEST(PictureAreaStatus, BandByHoveredItem)
          {{"Click here to visit the Corvane web site.", std::nullopt}},
          None},
         {"sensitivity spot", single(kModelCindel), 2001, 0, {{"Decrease Sensitivity", std::nullopt}}, Plain},
+        // Attached but not to be opened: the fix instead of "no device".
+        {"permission denied",
+         denied,
+         kItemNone,
+         0,
+         {{kPermissionDenied, kStatusRed, true}, {kPermissionFix, std::nullopt}},
+         None},
         {"incompatible device",
          single(kModelArvel, 1000),
          kItemNone,

@@ -501,3 +501,24 @@ TEST(Window, WakeUpShowsItsFramesAndPromptThenClears)
     // Only the red of a caption (the on/off button's) is left.
     EXPECT_LT(pixelsOf(after, prompt, reds), 100) << "the prompt is gone after the read";
 }
+
+// Over a button holding the signature the tip shows its text shortly after
+// the pointer arrived, and goes when the pointer leaves.
+TEST(Window, SignatureButtonShowsItsTextAsATip)
+{
+    WindowRig rig({"cindel"});
+    rig.dlg->change([](CMainController& c) {
+        cvk::ConfigModel& m = cvk::ControllerProbe::config(c);
+        m.block[5] = cvk::kFnSignature;
+        const std::u16string text = u"Kind regards";
+        std::copy(text.begin(), text.end(), m.signatureText.begin());
+    });
+    const QPoint p = rig.at(5);
+    QTest::mouseMove(&rig.view(), p);
+    QTest::qWait(50);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Kind regards"))) << QToolTip::text().toStdString();
+    QTest::mouseMove(&rig.view(), rig.at(4));
+    // Qt lets a tip go over a few hundred milliseconds.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
