@@ -148,21 +148,34 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     // The picture area spans the window's width, framed above and below.
     picture_ = new PictureView(*this, this);
     layout->addWidget(picture_);
-    layout->addSpacing(kPictureGap);
 
-    // Bottom row; Refresh and Read stay hidden (F5 runs Refresh).
-    auto* bottom = new QHBoxLayout;
-    bottom->setContentsMargins(kGroupLeft, 0, kGroupLeft, 9);
-    layout->addLayout(bottom);
-    addCommandButton(bottom, qs(cvk::text(cvk::kTxtRestoreDefaults)), cvk::kCmdRestoreDefaults);
-    auto* help = addCommandButton(bottom, qs(cvk::text(cvk::kTxtHelp)), cvk::kCtlHelp);
+    // The bottom row where these buttons have always been: w is the OK
+    // button's width, at most two thirteenths of the window's; Refresh and
+    // Read stay hidden (F5 runs Refresh).
+    auto* bar = new QWidget(this);
+    QPushButton* restore =
+        addCommandButton(bar, qs(cvk::text(cvk::kTxtRestoreDefaults)), cvk::kCmdRestoreDefaults);
+    QPushButton* help = addCommandButton(bar, qs(cvk::text(cvk::kTxtHelp)), cvk::kCtlHelp);
     help->setEnabled(false);
     disconnect(help, &QPushButton::clicked, nullptr, nullptr);
     connect(help, &QPushButton::clicked, this, &CCorvaneDlg::openHelp);
-    bottom->addStretch();
-    addCommandButton(bottom, qs(cvk::text(cvk::kTxtOk)), cvk::kCmdOk)->setDefault(true);
-    addCommandButton(bottom, qs(cvk::text(cvk::kTxtCancel)), cvk::kCmdCancel);
-    addCommandButton(bottom, qs(cvk::text(cvk::kTxtApply)), cvk::kCmdApply)->setEnabled(false);
+    QPushButton* ok = addCommandButton(bar, qs(cvk::text(cvk::kTxtOk)), cvk::kCmdOk);
+    ok->setDefault(true);
+    QPushButton* cancel = addCommandButton(bar, qs(cvk::text(cvk::kTxtCancel)), cvk::kCmdCancel);
+    QPushButton* apply = addCommandButton(bar, qs(cvk::text(cvk::kTxtApply)), cvk::kCmdApply);
+    apply->setEnabled(false);
+    const int width = cvk::kPictureAreaWidth;
+    const int h = ok->sizeHint().height();
+    const int w = std::min(ok->sizeHint().width(), 2 * width / 13);
+    constexpr int kAbove = 11;  // B to the buttons' top
+    constexpr int kBelow = 9;
+    bar->setFixedSize(width, kAbove + h + kBelow);
+    restore->setGeometry(10, kAbove, 2 * w, h);
+    help->setGeometry(2 * w + 11, kAbove, w, h);
+    ok->setGeometry(width - 3 * w - 13, kAbove, w, h);
+    cancel->setGeometry(width - 2 * w - 12, kAbove, w, h);
+    apply->setGeometry(width - w - 11, kAbove, w, h);
+    layout->addWidget(bar);
     auto* refresh = new QAction(this);
     refresh->setShortcut(QKeySequence::Refresh);
     connect(refresh, &QAction::triggered, this, [this] { dispatch(cvk::kCmdRefresh); });
@@ -230,11 +243,10 @@ CCorvaneDlg::~CCorvaneDlg()
         tray_->hide();
 }
 
-QPushButton* CCorvaneDlg::addCommandButton(QHBoxLayout* row, const QString& text, int command)
+QPushButton* CCorvaneDlg::addCommandButton(QWidget* parent, const QString& text, int command)
 {
-    auto* button = new QPushButton(text, this);
+    auto* button = new QPushButton(text, parent);
     button->setAutoDefault(false);
-    row->addWidget(button);
     controls_[command] = button;
     connect(button, &QPushButton::clicked, this, [this, command] { dispatch(command); });
     return button;

@@ -119,7 +119,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    QPushButton* addCommandButton(class QHBoxLayout* row, const QString& text, int command);
+    QPushButton* addCommandButton(QWidget* parent, const QString& text, int command);
     void dispatch(int command);
     void refreshView();
     QWidget* addLink(class QHBoxLayout* row, const QString& text, int control);
