@@ -378,6 +378,60 @@ TEST_F(SingleInstance, ScreenshotRunWritesTheWindowBesideARunningCopy)
     terminate(first);
 }
 
+// The copies of the window program started with these settings, whoever
+// started them (a new copy after a language change is nobody's child).
+std::vector<pid_t> copiesWith(const std::string& settings)
+{
+    std::vector<pid_t> pids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit))
+            continue;
+        std::string cmdline = slurp(entry.path().string() + "/cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (cmdline.find(CVK_GUI_PATH) != std::string::npos && cmdline.find(settings) != std::string::npos)
+            pids.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+// Another language ends the window and starts a new copy, which becomes the
+// first one (a later start hands over to it) and keeps the new language; the
+// language already in use restarts nothing.
+TEST_F(SingleInstance, LanguageChangeStartsANewFirstCopy)
+{
+    Child same;
+    ASSERT_TRUE(
+        same.spawn({CVK_GUI_PATH, "--simulate", "none", "--settings", settings_, "--change-language", "EN"},
+                   env_, dir_.path() + "/same.err"));
+    ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout)) << errors("same.err");
+    EXPECT_FALSE(same.waitExit(1s).has_value()) << "the language in use restarted the program";
+    terminate(same);
+    ASSERT_TRUE(waitFor([&] { return !isSocket(socket_); }, kReapTimeout));
+
+    Child first;
+    ASSERT_TRUE(
+        first.spawn({CVK_GUI_PATH, "--simulate", "none", "--settings", settings_, "--change-language", "SE"},
+                    env_, dir_.path() + "/first.err"));
+    const std::optional<int> status = first.waitExit(kStartTimeout);
+    ASSERT_TRUE(status.has_value()) << "the first copy did not end for the restart\n" << errors("first.err");
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_NE(slurp(settings_).find("Langauge=SE"), std::string::npos) << slurp(settings_);
+    ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout)) << "no new copy\n"
+                                                                          << errors("first.err");
+    const std::vector<pid_t> copies = copiesWith(settings_);
+    ASSERT_EQ(copies.size(), 1u);
+    // The new copy is the first: a second start hands over and ends, and the
+    // new copy (writing where its parent did) says so.
+    Child second;
+    ASSERT_TRUE(start(second, "second.err"));
+    EXPECT_TRUE(second.waitExit(kStartTimeout).has_value()) << errors("second.err");
+    EXPECT_TRUE(first.readUntil(kBroughtToFront, kStartTimeout)) << first.output();
+    for (pid_t pid : copies)
+        ::kill(pid, SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return copiesWith(settings_).empty(); }, kReapTimeout));
+}
+
 // At 125 %, 150 % and 200 % the window draws with more pixels, but the hit
 // map (and so which button a point hits) stays in the picture's own 720
 // pixels, the same at every scaling.

@@ -341,6 +341,25 @@ void CCorvaneDlg::openAbout()
     QMessageBox::about(this, qs(cvk::text(cvk::kTxtAboutProgram)), lines.join(QStringLiteral("<br>")));
 }
 
+std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int button)
+{
+    (void)button;
+    const cvk::ConfigModel& m = controller_.config();
+    if (name == QLatin1String("language")) {
+        auto dialog = std::make_unique<CDefaultLanguge>(this);
+        dialog->setCode(app_.language());
+        return dialog;
+    }
+    if (name == QLatin1String("signature"))
+        return std::make_unique<CSignatureDlg>(
+            std::u16string(cvk::untilNul(m.signatureText.data(), m.signatureText.size())), layout_, this);
+    if (name == QLatin1String("profile-name")) {
+        const cvk::CProfileClass* active = controller_.profiles().active();
+        return std::make_unique<CProfileNameDlg>(active ? active->name : std::string(), this);
+    }
+    return nullptr;
+}
+
 void CCorvaneDlg::openHelp()
 {
     // The manuals are installed beside the program's other data; a missing
@@ -423,9 +442,10 @@ std::optional<std::u16string> CCorvaneDlg::askSignature(const std::u16string& cu
 
 std::string CCorvaneDlg::askLanguage(const std::string& preset) { return askLanguageDialog(this, preset); }
 
-void CCorvaneDlg::changeLanguage()
+void CCorvaneDlg::changeLanguage() { changeLanguageTo(askLanguage(app_.language())); }
+
+void CCorvaneDlg::changeLanguageTo(const std::string& chosen)
 {
-    const std::string chosen = askLanguage(app_.language());
     if (!app_.changeLanguage(store_, chosen))
         return;
     // The new language takes effect in a new copy of the program.

@@ -2,6 +2,7 @@
 // The main window: it draws what the core reports and forwards the user's
 // actions; every rule lives in the core (CMainController).
 
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -69,6 +70,9 @@ public:
     void bringToFront();
     // The window ended asking for a new copy of the program (language change).
     bool restartRequested() const { return restartRequested_; }
+    // As if the language dialog had returned `code`: a different language
+    // ends the window for a new copy of the program.
+    void changeLanguageTo(const std::string& code);
 
     // --- view port ---
     void postCommand(int command) override;
@@ -109,6 +113,10 @@ public:
     FunctionMenu* functionMenu() const { return openMenu_; }
     void openAbout();
     void openHelp();
+    // One of the window's dialogs, built as it would open for `button` but
+    // not run (screenshots): keyboard, signature, about, language,
+    // profile-name; null for a name it does not know.
+    std::unique_ptr<QDialog> createDialog(const QString& name, int button);
     // How often the maker's web site was asked for.
     int webSiteOpened() const { return webSiteOpened_; }
 

@@ -4,18 +4,29 @@
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 #include "texts/text_ids.h"
 #include "texts/texts.h"
+#include "ui/picture_symbols.h"
+
+// The flags live in a static library, whose resource initialiser the linker
+// would drop as unreferenced.
+static void registerFlags() { Q_INIT_RESOURCE(flags); }
 
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr int kFlagSize = 48;
 
 // The edit field counts a line break as two characters, as the device's
 // stroke limit was laid out for.
@@ -35,27 +46,61 @@ QDialogButtonBox* okCancel(QDialog* dialog)
 
 // ------------------------------------------------------------ language
 
+namespace {
+
+// A flag drawn from its SVG into a 48x48 icon, centred, with a thin frame
+// so that the white of a flag stays apart from the button.
+QIcon flagIcon(const char* code)
+{
+    static const bool registered = (registerFlags(), true);
+    (void)registered;
+    QSvgRenderer svg(QStringLiteral(":/flags/%1.svg").arg(QString::fromLatin1(code)));
+    QIcon icon;
+    for (qreal ratio : {1.0, 2.0}) {
+        QPixmap pixmap(QSize(kFlagSize, kFlagSize) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QSizeF size =
+            QSizeF(svg.defaultSize()).scaled(QSizeF(kFlagSize, kFlagSize - 8), Qt::KeepAspectRatio);
+        const QRectF target(QPointF((kFlagSize - size.width()) / 2, (kFlagSize - size.height()) / 2), size);
+        svg.render(&painter, target);
+        painter.setPen(QPen(QColor(0, 0, 0, 60), 1));
+        painter.drawRect(target.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+}  // namespace
+
 CDefaultLanguge::CDefaultLanguge(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Select Default Language"));
+    setWindowIcon(cvk::symbols::programIcon(true));
     auto* layout = new QVBoxLayout(this);
     struct Choice {
         const char* caption;
         const char* code;
+        const char* flag;
         bool offered;
     };
     // Only English and Swedish translations are offered for now.
-    static constexpr Choice kChoices[] = {{"English", "EN", true},
-                                          {"Svenska", "SE", true},
-                                          {"Norska", "NO", false},
-                                          {"Suomi", "FI", false},
-                                          {"Danska", "DK", false}};
+    static constexpr Choice kChoices[] = {{"English", "EN", "en", true},
+                                          {"Svenska", "SE", "se", true},
+                                          {"Norska", "NO", "no", false},
+                                          {"Suomi", "FI", "fi", false},
+                                          {"Danska", "DK", "dk", false}};
     for (const Choice& c : kChoices) {
-        auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
-        button->setMinimumSize(250, 40);
+        auto* button = new QPushButton(flagIcon(c.flag), QString::fromUtf8(c.caption), this);
+        button->setIconSize(QSize(kFlagSize, kFlagSize));
+        button->setMinimumSize(250, 56);
         button->setAutoDefault(false);
         button->setVisible(c.offered);
         button->setEnabled(c.offered);
+        button->setObjectName(QString::fromLatin1(c.code));
         layout->addWidget(button);
         const std::string code = c.code;
         connect(button, &QPushButton::clicked, this, [this, code] {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMenu>
@@ -74,6 +75,7 @@ struct ShotRequest {
     std::optional<int> hover;
     std::optional<int> menu;
     bool settingsView = false;
+    QString open;  // a dialog to show instead of the window
 };
 
 bool save(const QImage& image, const QString& file)
@@ -93,6 +95,18 @@ int takeShot(CCorvaneDlg& dlg, const ShotRequest& shot)
         return 1;
     if (shot.file.isEmpty())
         return 0;
+    if (!shot.open.isEmpty()) {
+        std::unique_ptr<QDialog> dialog = dlg.createDialog(shot.open, shot.menu.value_or(1));
+        if (!dialog) {
+            std::fprintf(stderr, "cvkeys: --open %s: no such dialog here\n", qPrintable(shot.open));
+            return 1;
+        }
+        dialog->show();
+        QCoreApplication::processEvents();
+        const bool saved = save(dialog->grab().toImage(), shot.file);
+        dialog->close();
+        return saved ? 0 : 1;
+    }
     if (shot.settingsView) {
         if (!picture.settingsToggleShown()) {
             std::fprintf(stderr, "cvkeys: this device has no settings view\n");
@@ -167,6 +181,11 @@ int main(int argc, char** argv)
                             QStringLiteral("N"));
     QCommandLineOption settingsView(QStringLiteral("settings-view"),
                                     QStringLiteral("With --screenshot: open the settings view."));
+    QCommandLineOption open(QStringLiteral("open"),
+                            QStringLiteral("With --screenshot: write this dialog instead of the window "
+                                           "(keyboard, signature, about, language, profile-name; --menu N "
+                                           "picks the button whose key combination the keyboard shows)."),
+                            QStringLiteral("dialog"));
     QCommandLineOption hitmap(
         QStringLiteral("hitmap"),
         QStringLiteral("Write the hit map of the attached model (720x180) as a PNG file "
@@ -180,6 +199,13 @@ int main(int argc, char** argv)
     parser.addOption(menu);
     parser.addOption(settingsView);
     parser.addOption(hitmap);
+    parser.addOption(open);
+    QCommandLineOption changeLanguage(
+        QStringLiteral("change-language"),
+        QStringLiteral("Once started, change the interface language to CODE (EN, SE) as the language "
+                       "dialog does: the program starts again in it."),
+        QStringLiteral("code"));
+    parser.addOption(changeLanguage);
     parser.process(app);
     const QString screenshotFile = parser.value(screenshot);
     const QString hitmapFile = parser.value(hitmap);
@@ -187,6 +213,11 @@ int main(int argc, char** argv)
     shot.file = screenshotFile;
     shot.hitmap = hitmapFile;
     shot.settingsView = parser.isSet(settingsView);
+    shot.open = parser.value(open);
+    if (!shot.open.isEmpty() && screenshotFile.isEmpty()) {
+        std::fprintf(stderr, "cvkeys: --open needs --screenshot\n");
+        return 2;
+    }
     for (auto [option, target] : {std::pair{&hover, &shot.hover}, std::pair{&menu, &shot.menu}}) {
         if (!parser.isSet(*option))
             continue;
@@ -268,8 +299,11 @@ int main(int argc, char** argv)
     window = &dlg;
     dlg.show();
     int screenshotResult = 0;
-    QTimer::singleShot(0, &dlg, [&dlg, &shot, &screenshotResult, tool] {
+    const std::string newLanguage = parser.value(changeLanguage).toStdString();
+    QTimer::singleShot(0, &dlg, [&dlg, &shot, &screenshotResult, tool, newLanguage] {
         dlg.start();
+        if (!newLanguage.empty())
+            dlg.changeLanguageTo(newLanguage);
         if (!tool)
             return;
         // The commands the start-up posted (an automatic Apply, a second
@@ -294,8 +328,18 @@ int main(int argc, char** argv)
     if (dlg.restartRequested()) {
         // Release the socket first, so that the new copy becomes the first.
         instance.release();
-        QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                                QCoreApplication::arguments().mid(1));
+        // The new copy starts as this one did, but without asking for the
+        // change again.
+        QStringList arguments = QCoreApplication::arguments().mid(1);
+        for (qsizetype i = 0; i < arguments.size(); ++i)
+            if (arguments[i] == QLatin1String("--change-language") && i + 1 < arguments.size()) {
+                arguments.remove(i, 2);
+                break;
+            } else if (arguments[i].startsWith(QLatin1String("--change-language="))) {
+                arguments.remove(i);
+                break;
+            }
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
     }
     return result;
 }
