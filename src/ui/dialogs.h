@@ -51,6 +51,9 @@ public:
     CSignatureDlg(const std::u16string& text, cvk::IKeyboardLayout* layout, QWidget* parent = nullptr);
     // The text with line breaks as CR LF.
     std::u16string text() const;
+    // How long the edit may grow, in the field's own count (a line break
+    // counts twice).
+    int lengthLimit() const { return limit_; }
 
 private:
     void edited();
