@@ -39,6 +39,7 @@
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/dialogs.h"
+#include "ui/manuals.h"
 #include "ui/picture_symbols.h"
 
 namespace {
@@ -362,15 +363,19 @@ std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int butt
 
 void CCorvaneDlg::openHelp()
 {
-    // The manuals are installed beside the program's other data; a missing
-    // one is named so that the user knows what to look for.
+    // The model's manual with the desktop's viewer; a missing one is named
+    // so that the user knows what to look for.
     const QString name = qs(controller_.window().helpDocument);
-    const QStringList places =
-        QStandardPaths::locateAll(QStandardPaths::AppDataLocation, QStringLiteral("doc/") + name);
-    const QString local = QCoreApplication::applicationDirPath() + QStringLiteral("/doc/") + name;
-    const QString found = !places.isEmpty() ? places.first() : (QFileInfo::exists(local) ? local : QString());
-    if (!found.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(found)))
-        return;
+    const QString found = findManual(name);
+    if (!found.isEmpty()) {
+        lastHelp_ = found;
+        if (unattended_) {
+            std::fprintf(stderr, "cvkeys: would open %s\n", qPrintable(found));
+            return;
+        }
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(found)))
+            return;
+    }
     messageBox(qs(cvk::text(cvk::kTxtHelp)).remove(QLatin1Char('&')).toStdString(),
                "The manual " + name.toStdString() + " is not installed on this computer.",
                cvk::MessageStyle::Information);

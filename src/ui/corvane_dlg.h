@@ -119,6 +119,8 @@ public:
     std::unique_ptr<QDialog> createDialog(const QString& name, int button);
     // How often the maker's web site was asked for.
     int webSiteOpened() const { return webSiteOpened_; }
+    // The manual Help opened last (empty before).
+    const QString& lastHelp() const { return lastHelp_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -174,4 +176,5 @@ private:
     bool ending_ = false;
     bool restartRequested_ = false;
     int webSiteOpened_ = 0;
+    QString lastHelp_;
 };

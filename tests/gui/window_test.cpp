@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <QToolTip>
 #include <memory>
@@ -521,4 +522,32 @@ TEST(Window, SignatureButtonShowsItsTextAsATip)
     QTest::mouseMove(&rig.view(), rig.at(4));
     // Qt lets a tip go over a few hundred milliseconds.
     EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
+
+// Help opens the attached model's own manual, and only with a device.
+TEST(Window, HelpOpensTheModelsManual)
+{
+    struct Case {
+        const char* setup;
+        const char* manual;
+    };
+    for (const Case c : {Case{"essom", "Essom.pdf"}, Case{"cindel", "cindel.pdf"},
+                         Case{"arvel2", "Arveld.pdf"}, Case{"dorrin-receiver", "dorrin.pdf"}}) {
+        WindowRig rig({c.setup});
+        QPushButton* help = nullptr;
+        for (QPushButton* b : rig.dlg->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("&Help"))
+                help = b;
+        ASSERT_NE(help, nullptr);
+        ASSERT_TRUE(help->isEnabled()) << c.setup;
+        help->click();
+        EXPECT_TRUE(rig.dlg->lastHelp().endsWith(QStringLiteral("/") + QLatin1String(c.manual)))
+            << c.setup << ": " << rig.dlg->lastHelp().toStdString();
+    }
+    WindowRig none({});
+    for (QPushButton* b : none.dlg->findChildren<QPushButton*>()) {
+        if (b->text() == QStringLiteral("&Help")) {
+            EXPECT_FALSE(b->isEnabled());
+        }
+    }
 }
