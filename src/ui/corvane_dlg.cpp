@@ -39,6 +39,7 @@
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/dialogs.h"
+#include "ui/keyboard_dlg.h"
 #include "ui/manuals.h"
 #include "ui/picture_symbols.h"
 
@@ -344,12 +345,21 @@ void CCorvaneDlg::openAbout()
 
 std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int button)
 {
-    (void)button;
     const cvk::ConfigModel& m = controller_.config();
     if (name == QLatin1String("language")) {
         auto dialog = std::make_unique<CDefaultLanguge>(this);
         dialog->setCode(app_.language());
         return dialog;
+    }
+    if (name == QLatin1String("keyboard")) {
+        const int model = controller_.device().modelCode;
+        const int low = cvk::keyLowPosition(model, button);
+        const int high = cvk::keyHighPosition(model, button);
+        const uint16_t word = low < 0 || high < 0
+                                  ? 0
+                                  : static_cast<uint16_t>(m.block[static_cast<size_t>(high)] << 8 |
+                                                          m.block[static_cast<size_t>(low)]);
+        return std::make_unique<CKeyBoardDlg>(word, layout_, this);
     }
     if (name == QLatin1String("signature"))
         return std::make_unique<CSignatureDlg>(
@@ -443,6 +453,11 @@ std::optional<std::u16string> CCorvaneDlg::askSignature(const std::u16string& cu
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.text();
+}
+
+std::optional<uint16_t> CCorvaneDlg::askKeyCombination(uint16_t current)
+{
+    return askKeyCombinationDialog(this, current, layout_);
 }
 
 std::string CCorvaneDlg::askLanguage(const std::string& preset) { return askLanguageDialog(this, preset); }

@@ -97,6 +97,7 @@ public:
     void flash() override;
     void messageBeep() override;
     std::optional<std::u16string> askSignature(const std::u16string& current) override;
+    std::optional<uint16_t> askKeyCombination(uint16_t current) override;
     std::optional<std::string> askProfileName(const std::string& current) override;
     std::string askLanguage(const std::string& preset) override;
 

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <memory>
 #include <string>
@@ -22,11 +23,13 @@
 #include "config/pointer_settings.h"
 #include "device/model_views.h"
 #include "device/models.h"
+#include "keys/key_table.h"
 #include "test_support.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
 #include "ui/corvane_dlg.h"
 #include "ui/function_menu.h"
+#include "ui/keyboard_dlg.h"
 #include "ui/picture_view.h"
 
 namespace {
@@ -550,4 +553,62 @@ TEST(Window, HelpOpensTheModelsManual)
             EXPECT_FALSE(b->isEnabled());
         }
     }
+}
+
+// "Other keys..." on a Dorrin button opens the drawn keyboard; the keys
+// clicked there and OK put the combination and the keyboard code into the
+// block.
+TEST(Window, OtherKeysPutsTheClickedCombinationIntoTheBlock)
+{
+    WindowRig rig({"dorrin"});
+    const int button = 4;
+    rig.click(rig.at(button));
+    FunctionMenu* menu = rig.dlg->functionMenu();
+    ASSERT_NE(menu, nullptr);
+    QWidget* other = nullptr;
+    // The item sits in the Keyboard submenu or in the menu itself.
+    other = menu->row(QStringLiteral("Other keys..."));
+    bool clicked = false;
+    // The dialog runs modally once the posted command arrives.
+    QTimer waiter;
+    waiter.setInterval(10);
+    QObject::connect(&waiter, &QTimer::timeout, [&clicked, &waiter] {
+        auto* keyboard = dynamic_cast<CKeyBoardDlg*>(QApplication::activeModalWidget());
+        if (!keyboard)
+            return;
+        waiter.stop();
+        for (int code : {int{cvk::kKeyLeftCtrl}, int{cvk::kKeyLeftShift}, 0x16 /* S */}) {
+            const QRect r = keyboard->keyRect(cvk::keyIndexOfCode(code));
+            QTest::mouseClick(keyboard, Qt::LeftButton, Qt::NoModifier, r.center());
+        }
+        clicked = true;
+        keyboard->okButton()->click();
+    });
+    waiter.start();
+    if (other) {
+        QTest::mouseMove(other);
+        QTest::mouseClick(other, Qt::LeftButton);
+    } else {
+        // The Keyboard submenu holds it.
+        QWidget* keyboardRow = menu->row(QStringLiteral("Keyboard"));
+        ASSERT_NE(keyboardRow, nullptr);
+        QTest::keyClick(keyboardRow, Qt::Key_Return);
+        rig.settle();
+        ASSERT_NE(menu->openSubmenu(), nullptr);
+        QAction* item = nullptr;
+        for (QAction* a : menu->openSubmenu()->actions())
+            if (a->text() == QStringLiteral("Other keys..."))
+                item = a;
+        ASSERT_NE(item, nullptr);
+        item->trigger();
+    }
+    rig.settle();
+    ASSERT_TRUE(clicked) << "the keyboard dialog did not open";
+    const cvk::ConfigModel& m = rig.core().config();
+    const int model = rig.core().device().modelCode;
+    const uint16_t word =
+        static_cast<uint16_t>(m.block[static_cast<size_t>(cvk::keyHighPosition(model, button))] << 8 |
+                              m.block[static_cast<size_t>(cvk::keyLowPosition(model, button))]);
+    EXPECT_EQ(word, 0x0316) << "Left Ctrl and Left Shift with S";
+    EXPECT_EQ(m.block[button], 255);
 }
