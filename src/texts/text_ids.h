@@ -62,6 +62,10 @@ enum TextId : int {
 // Texts of the window, its dialogs and its messages.
 enum WindowTextId : int {
     kTxtAboutProgram = 2,
+    kTxtLegalNotice = 3,
+    kTxtDisplayResolution = 4,
+    kTxtMonitor = 5,
+    kTxtPrimary = 6,
     kTxtHardwareVersion = 7,
     kTxtNoDevice = 8,  // also "Corvane Wireless Dongle." beside the receiver
     kTxtNeedsNewerProgram = 9,
@@ -87,6 +91,7 @@ enum WindowTextId : int {
     kTxtNewProfile = 156,
     kTxtRenameProfile = 157,
     kTxtDeleteProfile = 158,
+    kTxtClose = 160,
     kTxtEnterProfileName = 161,
     kTxtUpdateInProgress = 214,
     kTxtSwapQuestion = 220,
