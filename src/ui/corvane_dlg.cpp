@@ -38,6 +38,7 @@
 #include "platform/keyboard_layout.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
+#include "ui/about_dlg.h"
 #include "ui/dialogs.h"
 #include "ui/keyboard_dlg.h"
 #include "ui/manuals.h"
@@ -329,18 +330,12 @@ void CCorvaneDlg::openWebSite()
 
 void CCorvaneDlg::openAbout()
 {
-    const cvk::WindowState& w = controller_.window();
-    QStringList lines;
-    lines << QStringLiteral("<b>CV Keys %1</b>").arg(QStringLiteral(CVKEYS_VERSION));
-    for (const std::string& text : {controller_.device().hardwareVersionText, w.firmwareText, w.serialText})
-        if (!text.empty())
-            lines << plainLines(text).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    lines << QStringLiteral("<a href=\"%1\">%1</a>").arg(QString::fromLatin1(cvk::kMakerWebAddress));
+    ++aboutOpened_;
     if (unattended_) {
-        std::fprintf(stderr, "cvkeys: %s\n", qPrintable(lines.join(QLatin1Char(' '))));
+        std::fprintf(stderr, "cvkeys: would show the About box\n");
         return;
     }
-    QMessageBox::about(this, qs(cvk::text(cvk::kTxtAboutProgram)), lines.join(QStringLiteral("<br>")));
+    showAboutDialog(this, aboutFacts(controller_.device(), controller_.window(), system_.monitors()));
 }
 
 std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int button)
@@ -351,6 +346,9 @@ std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int butt
         dialog->setCode(app_.language());
         return dialog;
     }
+    if (name == QLatin1String("about"))
+        return std::make_unique<CAboutCVDlg>(
+            aboutFacts(controller_.device(), controller_.window(), system_.monitors()), this);
     if (name == QLatin1String("keyboard")) {
         const int model = controller_.device().modelCode;
         const int low = cvk::keyLowPosition(model, button);

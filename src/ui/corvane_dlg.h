@@ -120,6 +120,8 @@ public:
     std::unique_ptr<QDialog> createDialog(const QString& name, int button);
     // How often the maker's web site was asked for.
     int webSiteOpened() const { return webSiteOpened_; }
+    // How often the About box was asked for.
+    int aboutOpened() const { return aboutOpened_; }
     // The manual Help opened last (empty before).
     const QString& lastHelp() const { return lastHelp_; }
 
@@ -178,4 +180,5 @@ private:
     bool restartRequested_ = false;
     int webSiteOpened_ = 0;
     QString lastHelp_;
+    int aboutOpened_ = 0;
 };

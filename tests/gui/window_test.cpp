@@ -612,3 +612,20 @@ TEST(Window, OtherKeysPutsTheClickedCombinationIntoTheBlock)
     EXPECT_EQ(word, 0x0316) << "Left Ctrl and Left Shift with S";
     EXPECT_EQ(m.block[button], 255);
 }
+
+// The About box opens from the link above the profile row and from the
+// notification-area menu's command.
+TEST(Window, AboutOpensFromTheLinkAndTheTrayCommand)
+{
+    WindowRig rig({"dorrin"});
+    QPushButton* link = nullptr;
+    for (QPushButton* b : rig.dlg->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("About CV Keys"))
+            link = b;
+    ASSERT_NE(link, nullptr);
+    link->click();
+    EXPECT_EQ(rig.dlg->aboutOpened(), 1);
+    rig.dlg->postCommand(cvk::kCmdAbout);
+    rig.settle();
+    EXPECT_EQ(rig.dlg->aboutOpened(), 2);
+}
