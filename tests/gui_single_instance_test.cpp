@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli_run.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -409,14 +411,21 @@ TEST_F(SingleInstance, LanguageChangeStartsANewFirstCopy)
     terminate(same);
     ASSERT_TRUE(waitFor([&] { return !isSocket(socket_); }, kReapTimeout));
 
+    // A Swedish text for the About link, line 2 of the language file.
+    const std::string languages = dir_.path() + "/languages";
+    ASSERT_EQ(::mkdir(languages.c_str(), 0700), 0);
+    std::ofstream(languages + "/Language.SE") << "\nOm CV Keys\n";
     Child first;
-    ASSERT_TRUE(
-        first.spawn({CVK_GUI_PATH, "--simulate", "none", "--settings", settings_, "--change-language", "SE"},
-                    env_, dir_.path() + "/first.err"));
+    ASSERT_TRUE(first.spawn({CVK_GUI_PATH, "--simulate", "none", "--settings", settings_, "--language-dir",
+                             languages, "--change-language", "SE"},
+                            env_, dir_.path() + "/first.err"));
     const std::optional<int> status = first.waitExit(kStartTimeout);
     ASSERT_TRUE(status.has_value()) << "the first copy did not end for the restart\n" << errors("first.err");
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_NE(slurp(settings_).find("Langauge=SE"), std::string::npos) << slurp(settings_);
+    // What the new language gives a program started on these settings.
+    const cvk::CliResult texts = cvk::cli({"--settings", settings_, "--language-dir", languages, "text 2"});
+    EXPECT_NE(texts.out.find("Om CV Keys"), std::string::npos) << texts.out << texts.err;
     ASSERT_TRUE(waitFor([&] { return accepts(socket_); }, kStartTimeout)) << "no new copy\n"
                                                                           << errors("first.err");
     const std::vector<pid_t> copies = copiesWith(settings_);
