@@ -522,11 +522,8 @@ cvk::MessageAnswer CCorvaneDlg::messageBox(const std::string& caption, const std
 
 void CCorvaneDlg::setTitle(const std::string& text) { setWindowTitle(qs(text)); }
 
-void CCorvaneDlg::setControlText(int control, const std::string& text) { controlTexts_[control] = text; }
-
 void CCorvaneDlg::setTrayTip(const std::string& text)
 {
-    tip_ = text;
     if (tray_)
         tray_->setToolTip(plainLines(text).left(kTrayTipLength));
 }
@@ -539,7 +536,6 @@ void CCorvaneDlg::setTrayIcon(int iconId)
 
 void CCorvaneDlg::enableControl(int control, bool on)
 {
-    enabled_[control] = on;
     if (auto it = controls_.find(control); it != controls_.end())
         it->second->setEnabled(on);
 }

@@ -19,12 +19,10 @@
 
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QSocketNotifier;
 class QSystemTrayIcon;
-class QToolButton;
 
 namespace cvk {
 class CCorvaneApp;
@@ -80,7 +78,6 @@ public:
     cvk::MessageAnswer messageBox(const std::string& caption, const std::string& text,
                                   cvk::MessageStyle style) override;
     void setTitle(const std::string& text) override;
-    void setControlText(int control, const std::string& text) override;
     void setTrayTip(const std::string& text) override;
     void setTrayIcon(int iconId) override;
     void enableControl(int control, bool on) override;
@@ -163,12 +160,9 @@ private:
     PictureView* picture_ = nullptr;
     FunctionMenu* openMenu_ = nullptr;
     std::map<int, QWidget*> controls_;  // by control id
-    std::map<int, bool> enabled_;       // every id the core enabled or disabled
-    std::map<int, std::string> controlTexts_;
 
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
-    std::string tip_;
 
     QTimer tickTimer_;
     QTimer deviceChangeTimer_;
