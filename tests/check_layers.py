@@ -22,6 +22,7 @@ import tempfile
 # The layers, lowest first, each with the layers it may include besides its
 # own folder. This list is the one place the order is written down:
 #   platform <- texts <- config <- device <- profiles, keys <- app <- ui, cli
+# and the firmware update (service), on the ports alone, under ui and cli.
 # profiles and keys are siblings and do not include each other, nor do the
 # two front ends ui and cli. The backends under platform/ and the simulated
 # devices in sim/ sit on the ports; only the front ends pick them.
@@ -33,12 +34,13 @@ LAYERS = [
     ("profiles", ["platform", "texts", "config", "device"]),
     ("keys", ["platform", "texts", "config", "device"]),
     ("app", ["platform", "texts", "config", "device", "profiles", "keys"]),
+    ("service", ["platform"]),
     ("platform/linux", ["platform"]),
     ("platform/qt", ["platform"]),
     ("sim", ["platform", "config"]),
-    ("cli", ["platform", "texts", "config", "device", "profiles", "keys", "app",
+    ("cli", ["platform", "texts", "config", "device", "profiles", "keys", "app", "service",
              "platform/linux", "platform/qt", "sim"]),
-    ("ui", ["platform", "texts", "config", "device", "profiles", "keys", "app",
+    ("ui", ["platform", "texts", "config", "device", "profiles", "keys", "app", "service",
             "platform/linux", "platform/qt", "sim"]),
 ]
 

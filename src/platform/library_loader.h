@@ -1,0 +1,30 @@
+#pragma once
+// The library-loader port: loads a shared library by its base name from safe
+// folders only (never the current directory) and looks up its symbols.
+// Real backend: dlopen (LoadLibrary on Windows); tests load a stand-in
+// library they build themselves.
+
+#include <memory>
+#include <string>
+
+namespace cvk {
+
+class ILoadedLibrary {
+public:
+    virtual ~ILoadedLibrary() = default;  // unloads the library
+    // The address of an exported symbol, or null when it is not exported.
+    virtual void* symbol(const char* name) = 0;
+    // Where it was loaded from.
+    virtual std::string path() const = 0;
+};
+
+class ILibraryLoader {
+public:
+    virtual ~ILibraryLoader() = default;
+    // baseName without prefix or suffix ("AtJniIsp"); the backend adds the
+    // platform's file name form. Null when it is in none of the safe
+    // folders or cannot be loaded; the reason goes to *error when given.
+    virtual std::unique_ptr<ILoadedLibrary> load(const std::string& baseName, std::string* error = nullptr) = 0;
+};
+
+}  // namespace cvk
