@@ -24,7 +24,8 @@ public:
     // baseName without prefix or suffix ("AtJniIsp"); the backend adds the
     // platform's file name form. Null when it is in none of the safe
     // folders or cannot be loaded; the reason goes to *error when given.
-    virtual std::unique_ptr<ILoadedLibrary> load(const std::string& baseName, std::string* error = nullptr) = 0;
+    virtual std::unique_ptr<ILoadedLibrary> load(const std::string& baseName,
+                                                 std::string* error = nullptr) = 0;
 };
 
 }  // namespace cvk

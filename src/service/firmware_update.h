@@ -12,10 +12,11 @@ namespace cvk::service {
 
 // Result codes besides the backend's own error codes.
 inline constexpr int kUpdateOk = 0;
-inline constexpr int kNoIspBackend = 54;        // the library (or USB access) cannot be loaded
-inline constexpr int kIspCallMissing = 55;      // the sequence reached an entry point the library lacks
-inline constexpr int kBadFirmwareImage = 56;    // the HEX file was refused before the first step
-inline constexpr int kImageFileNotWritten = 57; // the private copy could not be made
+inline constexpr int kNoIspBackend = 54;           // the library (or USB access) cannot be loaded
+inline constexpr int kIspCallMissing = 55;         // the sequence reached an entry point the library lacks
+inline constexpr int kBadFirmwareImage = 56;       // the HEX file was refused before the first step
+inline constexpr int kImageFileNotWritten = 57;    // the private copy could not be made
+inline constexpr int kStepFailedWithoutCode = 58;  // a step failed but the backend's last error read 0
 
 inline constexpr const char* kIspDeviceName = "AT90USB162";
 inline constexpr int kIspCommHardwareUsb = 2;
