@@ -71,23 +71,21 @@ HexCheck checkIntelHex(std::string_view text)
             return refuse(lineNo, "the line is empty");
         if (line[0] != ':')
             return refuse(lineNo, "a record must start with ':'");
-        std::vector<uint8_t> bytes;
+        for (std::size_t i = 1; i < line.size(); ++i) {
+            if (hexDigit(line[i]) >= 0)
+                continue;
+            unsigned char c = static_cast<unsigned char>(line[i]);
+            if (c < 0x20 || c >= 0x7F)
+                return refuse(lineNo, fmt::format("character {} is not a hex digit (byte 0x{:02X})", i + 1,
+                                                  static_cast<unsigned>(c)));
+            return refuse(lineNo,
+                          fmt::format("character {} ('{}') is not a hex digit", i + 1, static_cast<char>(c)));
+        }
         if ((line.size() - 1) % 2 != 0)
             return refuse(lineNo, "the record has an odd number of hex digits");
-        for (std::size_t i = 1; i < line.size(); i += 2) {
-            int hi = hexDigit(line[i]);
-            int lo = hexDigit(line[i + 1]);
-            if (hi < 0 || lo < 0) {
-                std::size_t bad = hi < 0 ? i : i + 1;
-                unsigned char c = static_cast<unsigned char>(line[bad]);
-                if (c < 0x20 || c >= 0x7F)
-                    return refuse(lineNo, fmt::format("character {} is not a hex digit (byte 0x{:02X})",
-                                                      bad + 1, static_cast<unsigned>(c)));
-                return refuse(lineNo, fmt::format("character {} ('{}') is not a hex digit", bad + 1,
-                                                  static_cast<char>(c)));
-            }
-            bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
-        }
+        std::vector<uint8_t> bytes;
+        for (std::size_t i = 1; i < line.size(); i += 2)
+            bytes.push_back(static_cast<uint8_t>(hexDigit(line[i]) * 16 + hexDigit(line[i + 1])));
         if (bytes.size() < 5)
             return refuse(lineNo, "the record is too short");
         const std::size_t count = bytes[0];
