@@ -48,9 +48,11 @@ shot no-device.png --simulate none
 shot two-devices.png --simulate dorrin --simulate arvel
 
 # The dialogs: the keyboard on button 2's combination (Ctrl+C on a new
-# Dorrin) under two layouts, the signature, About and the language choice.
+# Dorrin) under two layouts, the signature, About, the language choice and
+# a firmware update half-way through programming.
 XKB_DEFAULT_LAYOUT=us shot keyboard-us.png --simulate dorrin --open keyboard --menu 2
 XKB_DEFAULT_LAYOUT=se shot keyboard-se.png --simulate dorrin --open keyboard --menu 2
 shot signature.png --simulate cindel --open signature
 shot about.png --simulate dorrin --open about
 shot language.png --simulate dorrin --open language
+shot firmware-update.png --simulate dorrin --open firmware

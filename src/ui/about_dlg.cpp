@@ -1,9 +1,12 @@
 #include "ui/about_dlg.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -15,8 +18,10 @@
 #include "app/picture_area.h"
 #include "app/window_state.h"
 #include "device/device_state.h"
+#include "device/models.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
+#include "ui/firmware_dlg.h"
 #include "ui/picture_symbols.h"
 
 namespace {
@@ -166,11 +171,26 @@ AboutFacts aboutFacts(const cvk::DeviceState& device, const cvk::WindowState& wi
         const QRect g = screen->geometry();
         primary = {g.left(), g.top(), g.right() + 1, g.bottom() + 1};
     }
+    // Only a device on its cable can be the one in the bootloader; the
+    // receiver alone names no model.
+    const bool model = device.attached() && device.modelCode >= cvk::kModelArvelOld;
     return {device.hardwareVersionText, window.firmwareText, window.serialText,
-            cvk::markPrimary(monitors, primary)};
+            cvk::markPrimary(monitors, primary), model ? cvk::displayName(device.modelCode) : std::string()};
 }
 
-CAboutCVDlg::CAboutCVDlg(const AboutFacts& facts, QWidget* parent) : QDialog(parent)
+QString firmwareConfirmText(const std::string& deviceName, const QString& hexPath)
+{
+    const QString device = deviceName.empty() ? QStringLiteral("the device in bootloader mode")
+                                              : QStringLiteral("the ") + qs(deviceName);
+    return QStringLiteral(
+               "Write the firmware in %1 into %2?\n\n"
+               "The pad must be in its bootloader mode. Keep it plugged in until the "
+               "update ends.")
+        .arg(QFileInfo(hexPath).fileName(), device);
+}
+
+CAboutCVDlg::CAboutCVDlg(const AboutFacts& facts, QWidget* parent, FirmwareUpdater updater)
+    : QDialog(parent), facts_(facts), updater_(std::move(updater))
 {
     setWindowTitle(qs(cvk::text(cvk::kTxtAboutProgram)));
     auto* layout = new QVBoxLayout(this);
@@ -192,15 +212,43 @@ CAboutCVDlg::CAboutCVDlg(const AboutFacts& facts, QWidget* parent) : QDialog(par
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    update_ = new QPushButton(QStringLiteral("Update firmware..."), this);
+    update_->setObjectName(QStringLiteral("updateFirmware"));
+    update_->setAutoDefault(false);
+    update_->setVisible(static_cast<bool>(updater_));
+    connect(update_, &QPushButton::clicked, this, &CAboutCVDlg::updateFirmware);
+    buttons->addWidget(update_);
     close_ = new QPushButton(qs(cvk::text(cvk::kTxtClose)), this);
     close_->setDefault(true);
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     buttons->addWidget(close_);
     layout->addLayout(buttons);
+
+    chooseFirmwareFile = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Update firmware"), QString(),
+                                            QStringLiteral("Firmware images (*.hex);;All files (*)"));
+    };
+    confirmUpdate = [this](const QString& text) {
+        return QMessageBox::question(this, QStringLiteral("Update firmware"), text,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
 }
 
-void showAboutDialog(QWidget* parent, const AboutFacts& facts)
+void CAboutCVDlg::updateFirmware()
 {
-    CAboutCVDlg dialog(facts, parent);
+    if (!updater_ || !chooseFirmwareFile || !confirmUpdate)
+        return;
+    const QString file = chooseFirmwareFile();
+    if (file.isEmpty() || !confirmUpdate(firmwareConfirmText(facts_.deviceName, file)))
+        return;
+    const std::string path = file.toStdString();
+    CFirmwareDlg progress(
+        [updater = updater_, path](cvk::service::IUpdateLog& log) { return updater(path, log); }, this);
+    progress.exec();
+}
+
+void showAboutDialog(QWidget* parent, const AboutFacts& facts, FirmwareUpdater updater)
+{
+    CAboutCVDlg dialog(facts, parent, std::move(updater));
     dialog.exec();
 }

@@ -26,7 +26,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 #include "app/corvane_app.h"
 #include "app/picture_area.h"
@@ -40,6 +42,7 @@
 #include "texts/texts.h"
 #include "ui/about_dlg.h"
 #include "ui/dialogs.h"
+#include "ui/firmware_dlg.h"
 #include "ui/keyboard_dlg.h"
 #include "ui/manuals.h"
 #include "ui/picture_symbols.h"
@@ -61,6 +64,63 @@ void setBold(QAction* action)
     QFont font = action->font();
     font.setBold(true);
     action->setFont(font);
+}
+
+// What About's "Update firmware..." runs.
+FirmwareUpdater firmwareUpdater(QWidget* window, bool unattended)
+{
+    return [window, unattended](const std::string& hexPath, cvk::service::IUpdateLog& log) {
+        (void)window;
+        (void)unattended;
+        (void)hexPath;
+        (void)log;
+        // wired to the update in firmware_update.cpp
+        return cvk::service::kNoIspBackend;
+    };
+}
+
+// Holds the screenshot's update in the programming step until its window
+// is gone.
+struct HeldUpdate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool logged = false;
+    bool released = false;
+
+    void set(bool HeldUpdate::*flag)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            this->*flag = true;
+        }
+        changed.notify_all();
+    }
+    void waitFor(bool HeldUpdate::*flag)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this, flag] { return this->*flag; });
+    }
+};
+
+// An update well under way: the early steps passed, programming at 40%.
+void logPartialUpdate(cvk::service::IUpdateLog& log)
+{
+    const char* passed[] = {"Initializing", "Device selection", "Hardware selection", "Opening port",
+                            "Reading the bootloader version"};
+    for (const char* step : passed) {
+        log.line(step);
+        log.line("PASS");
+        log.line("");
+    }
+    log.detail("Bootloader version 1.0.5");
+    for (const char* step :
+         {"Erasing FLASH", "Blank checking FLASH memory", "Filling buffer with 00", "Parsing HEX file"}) {
+        log.line(step);
+        log.line("PASS");
+        log.line("");
+    }
+    log.line("Programming FLASH");
+    log.progress(cvk::service::IspPhase::Programming, 6144, 15360);
 }
 
 QString plainLines(const std::string& text)
@@ -335,7 +395,8 @@ void CCorvaneDlg::openAbout()
         std::fprintf(stderr, "cvkeys: would show the About box\n");
         return;
     }
-    showAboutDialog(this, aboutFacts(controller_.device(), controller_.window(), system_.monitors()));
+    showAboutDialog(this, aboutFacts(controller_.device(), controller_.window(), system_.monitors()),
+                    firmwareUpdater(this, unattended_));
 }
 
 std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int button)
@@ -348,7 +409,25 @@ std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int butt
     }
     if (name == QLatin1String("about"))
         return std::make_unique<CAboutCVDlg>(
-            aboutFacts(controller_.device(), controller_.window(), system_.monitors()), this);
+            aboutFacts(controller_.device(), controller_.window(), system_.monitors()), this,
+            firmwareUpdater(this, unattended_));
+    if (name == QLatin1String("firmware")) {
+        auto held = std::make_shared<HeldUpdate>();
+        auto dialog = std::make_unique<CFirmwareDlg>(
+            [held](cvk::service::IUpdateLog& log) {
+                logPartialUpdate(log);
+                held->set(&HeldUpdate::logged);
+                held->waitFor(&HeldUpdate::released);
+                return cvk::service::kUpdateOk;
+            },
+            this);
+        connect(dialog.get(), &QObject::destroyed, [held] { held->set(&HeldUpdate::released); });
+        dialog->start();
+        // The lines are posted before the job says so; take them in now.
+        held->waitFor(&HeldUpdate::logged);
+        QCoreApplication::sendPostedEvents();
+        return dialog;
+    }
     if (name == QLatin1String("keyboard")) {
         const int model = controller_.device().modelCode;
         const int low = cvk::keyLowPosition(model, button);

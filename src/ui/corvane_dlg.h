@@ -113,7 +113,8 @@ public:
     void openHelp();
     // One of the window's dialogs, built as it would open for `button` but
     // not run (screenshots): keyboard, signature, about, language,
-    // profile-name; null for a name it does not know.
+    // profile-name, and firmware (an update held half-way through
+    // programming); null for a name it does not know.
     std::unique_ptr<QDialog> createDialog(const QString& name, int button);
     // How often the maker's web site was asked for.
     int webSiteOpened() const { return webSiteOpened_; }

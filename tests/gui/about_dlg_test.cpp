@@ -24,7 +24,8 @@ AboutFacts twoMonitors()
     return {"Corvane hardware version:1.2.05",
             "SW: 0123456789",
             "S/N: 0a:1b:2c:3d",
-            {{{0, 0, 1280, 1024}, false}, {{1280, 0, 3200, 1080}, true}}};
+            {{{0, 0, 1280, 1024}, false}, {{1280, 0, 3200, 1080}, true}},
+            "Corvane Dorrin"};
 }
 
 QString shownText(const QLabel* label)
@@ -88,6 +89,29 @@ TEST(AboutDialogTest, FactsFromTheWindowsState)
     EXPECT_EQ(facts.serialText, window.serialText);
     ASSERT_EQ(facts.monitors.size(), 2u);
     EXPECT_EQ(facts.monitors[0].rect.left, -800);
+}
+
+// The device a firmware update would name: only a model on its cable.
+TEST(AboutDialogTest, DeviceNameForTheUpdate)
+{
+    struct Case {
+        int deviceCount;
+        int modelCode;
+        std::string name;
+    };
+    const Case cases[] = {
+        {1, cvk::kModelDorrin, "Corvane Dorrin"},
+        {1, cvk::kModelEssom, "Corvane Essom"},
+        {0, cvk::kModelNone, ""},
+        {-1, cvk::kModelNone, ""},
+        {0, cvk::kModelReceiverOnly, ""},
+    };
+    for (const Case& c : cases) {
+        cvk::DeviceState device;
+        device.deviceCount = c.deviceCount;
+        device.modelCode = c.modelCode;
+        EXPECT_EQ(aboutFacts(device, cvk::WindowState{}, {}).deviceName, c.name) << c.modelCode;
+    }
 }
 
 // Writes about-<tab>.png (and an @2x of each) to look at.
