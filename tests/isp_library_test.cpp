@@ -150,6 +150,12 @@ TEST(DlLibraryLoader, ReportsAFileThatIsNoLibrary)
     std::string error;
     EXPECT_EQ(loader.load("AtJniIsp", &error), nullptr);
     EXPECT_NE(error.find((broken / kLibraryFile).string()), std::string::npos) << error;
+
+    // One that does load, further down the list, still gets its turn.
+    DlLibraryLoader withFallback({broken.string(), kFullDir});
+    auto library = withFallback.load("AtJniIsp", &error);
+    ASSERT_NE(library, nullptr) << error;
+    EXPECT_EQ(library->path(), (fs::path(kFullDir) / kLibraryFile).string());
 }
 
 TEST(DlLibraryLoader, RefusesNamesWithAFolder)
