@@ -21,11 +21,16 @@
 #include "keys/key_table.h"
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
+#include "platform/linux/dl_library.h"
+#include "platform/linux/libusb_control.h"
+#include "platform/linux/posix_temp_file.h"
 #include "platform/linux/system_hid_bus.h"
 #include "platform/linux/udev_hotplug.h"
 #include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
+#include "service/firmware_service.h"
+#include "sim/bootloader.h"
 #include "sim/sim.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -40,6 +45,7 @@ std::string cliUsage()
     for (const std::string& n : sim::simModelNames())
         models += (models.empty() ? "" : ", ") + n;
     return "usage: cvkeys-cli [OPTION]... STEP...\n"
+           "       cvkeys-cli [--simulate-bootloader[:k=v,...]] [--trace FILE] firmware-update FILE.hex\n"
            "\n"
            "Options:\n"
            "  --simulate MODEL[:k=v,...]  attach a simulated device instead of using real hardware;\n"
@@ -57,6 +63,15 @@ std::string cliUsage()
            "  --language CODE             use this interface language (Language.CODE) for this run\n"
            "  --language-dir DIR          where Language.CODE files are looked up (default: the\n"
            "                              current directory)\n"
+           "  --simulate-bootloader[:k=v,...]\n"
+           "                              update the firmware of a simulated device in bootloader mode\n"
+           "                              (keys: absent, denied, busy-polls=N, poll-ms=N, bad-byte=ADDR,\n"
+           "                              unplug-after=N, latency=MS, version=0xNN)\n"
+           "\n"
+           "firmware-update FILE.hex checks the Intel HEX image completely, then erases, programs and\n"
+           "verifies the device in bootloader mode (USB 03EB:2FFA) and starts the new firmware. It\n"
+           "prints the steps as the update window lists them and exits with the update's code\n"
+           "(0 success, 54 no programming backend, 56 the file was refused before anything was erased).\n"
            "\n"
            "Steps (each one argument; quote steps with spaces):\n"
            "  list                  scan for devices and print what was found\n"
@@ -197,12 +212,32 @@ public:
                 }
             } else if (a == "--swapped-buttons") {
                 swapped_ = true;
+            } else if (a == "--simulate-bootloader" || a.starts_with("--simulate-bootloader:")) {
+                bootloaderSetup_ = a.size() > 21 ? a.substr(22) : std::string();
+                simulateBootloader_ = true;
+            } else if (a == "firmware-update" && steps.empty() && !firmwareFile_) {
+                if (i + 1 >= args.size()) {
+                    err_ << "cvkeys-cli: firmware-update needs the firmware file (Intel HEX)\n";
+                    return 2;
+                }
+                firmwareFile_ = args[++i];
             } else if (a.starts_with("--")) {
                 err_ << "cvkeys-cli: unknown option '" << a << "'\n" << cliUsage();
                 return 2;
             } else {
                 steps.push_back(a);
             }
+        }
+        if (firmwareFile_) {
+            if (!steps.empty()) {
+                err_ << "cvkeys-cli: firmware-update runs alone; '" << steps.front() << "' cannot follow it\n";
+                return 2;
+            }
+            return firmwareUpdate(*firmwareFile_);
+        }
+        if (simulateBootloader_) {
+            err_ << "cvkeys-cli: --simulate-bootloader is for firmware-update FILE.hex\n";
+            return 2;
         }
         if (steps.empty()) {
             err_ << cliUsage();
@@ -218,6 +253,85 @@ public:
     }
 
 private:
+    // The update's lines as the update window lists them: a detail goes
+    // with its step, before the step's closing empty line.
+    class FirmwareListing final : public service::IUpdateLog {
+    public:
+        explicit FirmwareListing(std::ostream& out) : out_(out) {}
+        ~FirmwareListing() override { flush(); }
+        void line(const std::string& text) override
+        {
+            flush();
+            if (text.empty())
+                blankPending_ = true;
+            else
+                out_ << text << "\n";
+        }
+        void detail(const std::string& text) override { out_ << "    " << text << "\n"; }
+        void flush()
+        {
+            if (blankPending_)
+                out_ << "\n";
+            blankPending_ = false;
+        }
+
+    private:
+        std::ostream& out_;
+        bool blankPending_ = false;
+    };
+
+    int firmwareUpdate(const std::string& file)
+    {
+        auto missing = [this](const std::string&) {
+            out_ << "message \"" << service::kMissingFunctionCaption << "\" \"" << service::kMissingFunctionText
+                 << "\" -> OK\n";
+        };
+        PosixTempFiles tempFiles;
+        std::unique_ptr<IClock> clock;
+        std::unique_ptr<IUsbControl> usb;
+        std::unique_ptr<sim::SimBootloader> bootloader;
+        std::unique_ptr<DlLibraryLoader> loader;
+        if (simulateBootloader_) {
+            sim::SimBootloaderConfig config;
+            try {
+                config = sim::parseSimBootloaderSetup(bootloaderSetup_);
+            } catch (const std::invalid_argument& e) {
+                err_ << "cvkeys-cli: --simulate-bootloader: " << e.what() << "\n";
+                return 2;
+            }
+            clock = std::make_unique<sim::VirtualClock>();
+            bootloader = std::make_unique<sim::SimBootloader>(*clock, config);
+            if (!trace_.empty() && !bootloader->transcript().setFile(trace_)) {
+                err_ << "cvkeys-cli: cannot write the trace file '" << trace_ << "'\n";
+                return 2;
+            }
+        } else {
+            if (!trace_.empty()) {
+                err_ << "cvkeys-cli: --trace records simulated devices only; add --simulate-bootloader\n";
+                return 2;
+            }
+            clock = std::make_unique<SteadyClock>();
+            loader = std::make_unique<DlLibraryLoader>(DlLibraryLoader::defaultFolders());
+            auto libusb = std::make_unique<LibusbControl>();
+            if (libusb->ok())
+                usb = std::move(libusb);
+        }
+        // A simulated device is programmed by our own backend only.
+        service::CFirmwareService service(bootloader ? nullptr : loader.get(),
+                                          bootloader ? bootloader.get() : usb.get(), tempFiles, *clock, missing);
+        int rc = 0;
+        {
+            FirmwareListing listing(out_);
+            rc = service.update(file, listing);
+        }
+        if (rc != service::kUpdateOk)
+            out_ << service::updateFailedText(rc) << "\n";
+        if (rc == service::kNoIspBackend)
+            err_ << "cvkeys-cli: no programming backend: neither libAtJniIsp.so nor USB access (libusb) is "
+                    "available\n";
+        return rc;
+    }
+
     // Devices and settings are set up by the first step that needs them, so
     // steps such as udev-rule work without touching the HID stack.
     bool ensureController()
@@ -813,6 +927,9 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::vector<std::string> simulate_;
+    bool simulateBootloader_ = false;
+    std::string bootloaderSetup_;
+    std::optional<std::string> firmwareFile_;
     std::string trace_;
     std::string settingsPath_;
     int desktopWidth_ = 1920;

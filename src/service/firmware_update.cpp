@@ -108,6 +108,8 @@ bool parseHexNumber(const std::string& text, int& value)
 
 }  // namespace
 
+std::string updateFailedText(int result) { return fmt::format("Update failed (error {})", result); }
+
 int runIspSequence(IIspProvider& provider, const std::string& imageFile, IUpdateLog& log, IClock& clock)
 {
     IIsp* backend = provider.acquire();

@@ -37,6 +37,9 @@ public:
     }
 };
 
+// The last line of a failed update's log: "Update failed (error 28)".
+std::string updateFailedText(int result);
+
 // The twelve steps with the special cases of each, on the image file
 // given. Returns 0, kNoIspBackend, kIspCallMissing or the backend's error.
 int runIspSequence(IIspProvider& provider, const std::string& imageFile, IUpdateLog& log, IClock& clock);

@@ -78,8 +78,6 @@ public:
         case IspCall::GetBufferAddrHi:
         case IspCall::VerifyDevice:
         case IspCall::EnterAppliMode:
-        case IspCall::SetDtrLow:
-        case IspCall::SetDtrHigh:
         case IspCall::GetLastError:
         case IspCall::GetLastResult:
         case IspCall::Exit: return true;
@@ -267,9 +265,11 @@ public:
             block.insert(block.end(), start % 32, 0x00);
             for (uint32_t a = start; a <= end; ++a)
                 block.push_back(used_[a] ? buffer_[a] : 0xFF);
-            // CRC (not checked), length, "DFU", DFU version 1.1, no ids.
-            static constexpr std::array<uint8_t, kSuffixBytes> suffix{
-                0x00, 0x00, 0x00, 0x00, 0x10, 'D', 'F', 'U', 0x10, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+            // The DFU file suffix in the order it is sent (the notes list it
+            // from its end): no device ids, DFU 1.1, "UFD", its length 16,
+            // and a CRC the bootloader does not check.
+            static constexpr std::array<uint8_t, kSuffixBytes> suffix{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x01,
+                                                                      'U',  'F',  'D',  0x10, 0x00, 0x00, 0x00, 0x00};
             block.insert(block.end(), suffix.begin(), suffix.end());
             if (!command_(block, fmt::format("program 0x{:04X}-0x{:04X}", start, end)))
                 return 0;
@@ -334,8 +334,9 @@ public:
         return ok();
     }
 
-    // The reset pulse drives a serial line's DTR; over USB the bootloader has
-    // already left the bus.
+    // The reset pulse drives a serial line's DTR; over USB there is none and
+    // the bootloader has already left the bus, so has() says no and the
+    // sequence skips the pulse and its pauses.
     void setDtrLow() override {}
     void setDtrHigh() override {}
 

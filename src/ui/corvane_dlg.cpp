@@ -40,6 +40,7 @@
 #include "platform/keyboard_layout.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
+#include "service/firmware_service.h"
 #include "ui/about_dlg.h"
 #include "ui/dialogs.h"
 #include "ui/firmware_dlg.h"
@@ -67,15 +68,14 @@ void setBold(QAction* action)
 }
 
 // What About's "Update firmware..." runs.
-FirmwareUpdater firmwareUpdater(QWidget* window, bool unattended)
+FirmwareUpdater firmwareUpdater(cvk::service::CFirmwareService* service)
 {
-    return [window, unattended](const std::string& hexPath, cvk::service::IUpdateLog& log) {
-        (void)window;
-        (void)unattended;
-        (void)hexPath;
-        (void)log;
-        // wired to the update in firmware_update.cpp
-        return cvk::service::kNoIspBackend;
+    if (!service)
+        return {};
+    // Runs on the progress window's worker thread; the window is modal, so
+    // one update at a time reaches the service.
+    return [service](const std::string& hexPath, cvk::service::IUpdateLog& log) {
+        return service->update(hexPath, log);
     };
 }
 
@@ -159,6 +159,7 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
       layout_(ports.layout),
       hotplug_(ports.hotplug),
       unattended_(ports.unattended),
+      firmware_(ports.firmware),
       controller_(cvk::MainPorts{ports.bus, ports.clock, *this, ports.store, system_, ports.layout})
 {
     setWindowTitle(QStringLiteral("Corvane Arvel"));
@@ -396,7 +397,7 @@ void CCorvaneDlg::openAbout()
         return;
     }
     showAboutDialog(this, aboutFacts(controller_.device(), controller_.window(), system_.monitors()),
-                    firmwareUpdater(this, unattended_));
+                    firmwareUpdater(firmware_));
 }
 
 std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int button)
@@ -410,7 +411,7 @@ std::unique_ptr<QDialog> CCorvaneDlg::createDialog(const QString& name, int butt
     if (name == QLatin1String("about"))
         return std::make_unique<CAboutCVDlg>(
             aboutFacts(controller_.device(), controller_.window(), system_.monitors()), this,
-            firmwareUpdater(this, unattended_));
+            firmwareUpdater(firmware_));
     if (name == QLatin1String("firmware")) {
         auto held = std::make_shared<HeldUpdate>();
         auto dialog = std::make_unique<CFirmwareDlg>(

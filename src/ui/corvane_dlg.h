@@ -43,6 +43,10 @@ private:
     int lines_ = 0;
 };
 
+namespace cvk::service {
+class CFirmwareService;
+}
+
 struct DlgPorts {
     cvk::IHidBus& bus;
     cvk::IClock& clock;
@@ -54,6 +58,8 @@ struct DlgPorts {
     // Nobody is there to answer (a screenshot run): messages go to the
     // standard error and questions take their safe answer, No.
     bool unattended = false;
+    // What About's "Update firmware..." runs; null hides the button.
+    cvk::service::CFirmwareService* firmware = nullptr;
 };
 
 class CCorvaneDlg final : public QWidget, public cvk::IViewPort, public PictureHost {
@@ -154,6 +160,7 @@ private:
     cvk::IKeyboardLayout* layout_;
     cvk::IHotplugMonitor* hotplug_;
     bool unattended_;
+    cvk::service::CFirmwareService* firmware_ = nullptr;
     cvk::CMainController controller_;
 
     QGroupBox* profileBox_ = nullptr;

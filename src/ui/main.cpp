@@ -24,13 +24,19 @@
 #include "app/corvane_app.h"
 #include "platform/clock.h"
 #include "platform/hotplug.h"
+#include "platform/linux/dl_library.h"
+#include "platform/linux/libusb_control.h"
+#include "platform/linux/posix_temp_file.h"
 #include "platform/linux/system_hid_bus.h"
 #include "platform/linux/udev_hotplug.h"
 #include "platform/linux/xkb_layout.h"
 #include "platform/qt/qsettings_store.h"
+#include "service/firmware_service.h"
+#include "sim/bootloader.h"
 #include "sim/sim.h"
 #include "ui/corvane_dlg.h"
 #include "ui/dialogs.h"
+#include "ui/firmware_dlg.h"
 #include "ui/picture_view.h"
 #include "ui/single_instance.h"
 
@@ -153,6 +159,15 @@ int takeShot(CCorvaneDlg& dlg, const ShotRequest& shot)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // "--simulate-bootloader[:k=v,...]" as cvkeys-cli spells it, in the
+    // parser's "--name=value" form.
+    QStringList arguments = QCoreApplication::arguments();
+    for (QString& a : arguments) {
+        if (a == QLatin1String("--simulate-bootloader"))
+            a += QLatin1Char('=');
+        else if (a.startsWith(QLatin1String("--simulate-bootloader:")))
+            a[21] = QLatin1Char('=');
+    }
     QApplication::setOrganizationName(QStringLiteral("Lumrick"));
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -160,6 +175,11 @@ int main(int argc, char** argv)
         QStringLiteral("simulate"),
         QStringLiteral("Attach a simulated device (MODEL[:key=value,...]; none: no device)."),
         QStringLiteral("model"));
+    QCommandLineOption simulateBootloader(
+        QStringLiteral("simulate-bootloader"),
+        QStringLiteral("Update the firmware of a simulated device in bootloader mode "
+                       "(--simulate-bootloader[:key=value,...])."),
+        QStringLiteral("setup"));
     QCommandLineOption settings(QStringLiteral("settings"),
                                 QStringLiteral("Keep settings and profiles in this INI file."),
                                 QStringLiteral("file"));
@@ -192,6 +212,7 @@ int main(int argc, char** argv)
                        "once the start-up is done, and exit."),
         QStringLiteral("file"));
     parser.addOption(simulate);
+    parser.addOption(simulateBootloader);
     parser.addOption(settings);
     parser.addOption(languageDir);
     parser.addOption(screenshot);
@@ -206,7 +227,7 @@ int main(int argc, char** argv)
                        "dialog does: the program starts again in it."),
         QStringLiteral("code"));
     parser.addOption(changeLanguage);
-    parser.process(app);
+    parser.process(arguments);
     const QString screenshotFile = parser.value(screenshot);
     const QString hitmapFile = parser.value(hitmap);
     ShotRequest shot;
@@ -295,7 +316,36 @@ int main(int argc, char** argv)
 
     const std::unique_ptr<cvk::IKeyboardLayout> layout = cvk::makeSessionKeyboardLayout();
 
-    CCorvaneDlg dlg(DlgPorts{activeBus, clock, *store, cvApp, layout.get(), hotplug.get(), unattended});
+    // The firmware update: a simulated bootloader, or the chip maker's
+    // library where the user has one and else USB through libusb.
+    cvk::PosixTempFiles tempFiles;
+    std::unique_ptr<cvk::sim::SimBootloader> bootloader;
+    std::unique_ptr<cvk::DlLibraryLoader> ispLoader;
+    std::unique_ptr<cvk::LibusbControl> usb;
+    if (parser.isSet(simulateBootloader)) {
+        try {
+            bootloader = std::make_unique<cvk::sim::SimBootloader>(
+                clock, cvk::sim::parseSimBootloaderSetup(parser.value(simulateBootloader).toStdString()));
+        } catch (const std::invalid_argument& e) {
+            QMessageBox::critical(nullptr, QStringLiteral("CV Keys"),
+                                  QStringLiteral("--simulate-bootloader: %1").arg(QString::fromUtf8(e.what())));
+            return 2;
+        }
+    } else {
+        ispLoader = std::make_unique<cvk::DlLibraryLoader>(cvk::DlLibraryLoader::defaultFolders());
+        usb = std::make_unique<cvk::LibusbControl>();
+        if (!usb->ok())
+            usb.reset();
+    }
+    cvk::IUsbControl* usbPort = bootloader ? static_cast<cvk::IUsbControl*>(bootloader.get()) : usb.get();
+    cvk::service::CFirmwareService firmware(
+        ispLoader.get(), usbPort, tempFiles, clock, [&window, unattended](const std::string&) {
+            showOnGuiThread(window, cvk::service::kMissingFunctionCaption, cvk::service::kMissingFunctionText,
+                            unattended);
+        });
+
+    CCorvaneDlg dlg(
+        DlgPorts{activeBus, clock, *store, cvApp, layout.get(), hotplug.get(), unattended, &firmware});
     window = &dlg;
     dlg.show();
     int screenshotResult = 0;
