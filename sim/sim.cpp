@@ -13,6 +13,7 @@
 
 #include "config/factory_blocks.h"
 #include "platform/vendor.h"
+#include "sim/setup_parse.h"
 
 namespace cvk::sim {
 
@@ -112,36 +113,9 @@ std::vector<uint8_t> utf16le(const std::string& utf8)
     return out;
 }
 
-// Messages name only the bad part: callers add the whole device text when
-// they want it.
-[[noreturn]] void badValue(const std::string& key, const std::string& value)
-{
-    throw std::invalid_argument("bad value '" + value + "' for key '" + key + "'");
-}
-
-// Decimal, or hexadecimal with 0x; no sign, no trailing text.
-uint32_t parseNumber(const std::string& key, const std::string& value, uint32_t max)
-{
-    const bool hex = value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
-    const std::string digits = hex ? value.substr(2) : value;
-    if (digits.empty() || digits.size() > 10 || !std::all_of(digits.begin(), digits.end(), [hex](char c) {
-            return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : (c >= '0' && c <= '9');
-        }))
-        badValue(key, value);
-    const unsigned long long n = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (n > max)
-        badValue(key, value);
-    return static_cast<uint32_t>(n);
-}
-
-bool parseFlag(const std::string& key, const std::string& value, bool hasValue)
-{
-    if (!hasValue || value == "1")
-        return true;
-    if (value == "0")
-        return false;
-    badValue(key, value);
-}
+using setup::badValue;
+using setup::parseFlag;
+using setup::parseNumber;
 
 class SimNode final : public IHidDevice {
 public:
@@ -236,15 +210,16 @@ private:
 
 std::string TranscriptLine::text() const
 {
-    std::string s = fmt::format("{:>6} {:02X} {}", ms, productId, kind);
+    std::string s = fmt::format("{:>6} {:0{}X} {}", ms, productId, idDigits, kind);
     for (uint8_t b : bytes)
         s += fmt::format(" {:02X}", b);
     return s;
 }
 
-void Transcript::add(int64_t ms, uint16_t productId, std::string kind, std::vector<uint8_t> bytes)
+void Transcript::add(int64_t ms, uint16_t productId, std::string kind, std::vector<uint8_t> bytes,
+                     int idDigits)
 {
-    TranscriptLine line{ms, productId, std::move(kind), std::move(bytes)};
+    TranscriptLine line{ms, productId, std::move(kind), std::move(bytes), idDigits};
     if (file_)
         *file_ << line.text() << '\n' << std::flush;  // a trace must survive a crash
     if (keep_)

@@ -33,17 +33,20 @@ private:
 
 // One line per report exchange:
 // "<virtual ms, right-aligned width 6> <pid, 2 hex digits> <kind> <bytes>"
+// (the simulated bootloader writes its product id with 4 digits: idDigits).
 struct TranscriptLine {
     int64_t ms = 0;
     uint16_t productId = 0;
     std::string kind;  // open close set-feature get-feature get-string out in no-answer
     std::vector<uint8_t> bytes;
+    int idDigits = 2;  // least number of hex digits of the product id
     std::string text() const;
 };
 
 class Transcript {
 public:
-    void add(int64_t ms, uint16_t productId, std::string kind, std::vector<uint8_t> bytes = {});
+    void add(int64_t ms, uint16_t productId, std::string kind, std::vector<uint8_t> bytes = {},
+             int idDigits = 2);
     const std::vector<TranscriptLine>& lines() const { return lines_; }
     void clear() { lines_.clear(); }
     // Lines of the given kinds only (all when empty), as text.
