@@ -22,7 +22,8 @@ using Clock = std::chrono::steady_clock;
 class TimedUsb final : public cvk::IUsbControl {
 public:
     explicit TimedUsb(cvk::IUsbControl& inner) : inner_(inner) {}
-    std::unique_ptr<cvk::IUsbDevice> open(uint16_t vendorId, uint16_t productId, cvk::UsbError* error) override
+    std::unique_ptr<cvk::IUsbDevice> open(uint16_t vendorId, uint16_t productId,
+                                          cvk::UsbError* error) override
     {
         auto start = Clock::now();
         auto device = inner_.open(vendorId, productId, error);
@@ -37,7 +38,9 @@ public:
 private:
     class Device final : public cvk::IUsbDevice {
     public:
-        Device(std::unique_ptr<cvk::IUsbDevice> inner, TimedUsb& owner) : inner_(std::move(inner)), owner_(owner) {}
+        Device(std::unique_ptr<cvk::IUsbDevice> inner, TimedUsb& owner)
+            : inner_(std::move(inner)), owner_(owner)
+        {}
         int controlOut(const cvk::UsbSetup& setup, std::span<const uint8_t> data, int timeoutMs,
                        cvk::UsbError* error) override
         {

@@ -12,7 +12,7 @@ namespace {
 // The 16 bytes after a program block's data, in the order they are sent:
 // bcdDevice, idProduct, idVendor (FF FF each), bcdDFU 0x0110 (little-endian),
 // the signature "DFU" stored backwards, bLength 0x10, then the CRC (4 bytes,
-// not checked). This is the DFU file suffix the notes list from its end.
+// not checked). This is the standard DFU file suffix, sent first field first.
 constexpr std::array<uint8_t, 12> kSuffixHead = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                  0x10, 0x01, 'U',  'F',  'D',  0x10};
 constexpr size_t kSuffixSize = 16;

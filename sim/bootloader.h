@@ -1,8 +1,8 @@
 #pragma once
 // A simulated AT90USB162 in bootloader mode behind the USB control-transfer
-// port: the chip maker's DFU bootloader as /work/shared/dfu-notes.md
-// describes it, with faults, a latency model and a transcript. Every choice
-// where the notes say nothing is listed in sim/README.md.
+// port: the chip maker's DFU bootloader as its application note describes
+// it, with faults, a latency model and a transcript. Every choice where the
+// application note says nothing is listed in sim/README.md.
 
 #include <array>
 #include <cstdint>

@@ -17,6 +17,7 @@
 #include "platform/linux/posix_temp_file.h"
 #include "service/firmware_service.h"
 #include "service/firmware_update.h"
+#include "service/intel_hex.h"
 #include "service/isp_dfu.h"
 #include "service/isp_library.h"
 #include "sim/bootloader.h"
@@ -50,17 +51,6 @@ public:
     std::vector<std::string> lines;
     std::vector<Progress> progressSeen;
 };
-
-std::vector<std::string> passed(const std::vector<std::string>& steps)
-{
-    std::vector<std::string> lines;
-    for (const std::string& s : steps) {
-        lines.push_back(s);
-        lines.push_back("PASS");
-        lines.push_back("");
-    }
-    return lines;
-}
 
 const std::vector<std::string> kSteps = {"Initializing",
                                          "Device selection",
@@ -101,7 +91,10 @@ struct LibraryRig {
     explicit LibraryRig(const std::string& folder)
         : loader({folder}), provider(loader, [this](const std::string& name) { ++reports[name]; })
     {}
-    int run(const std::string& image = "/tmp/image.hex") { return runIspSequence(provider, image, log, clock); }
+    int run(const std::string& image = "/tmp/image.hex")
+    {
+        return runIspSequence(provider, image, log, clock);
+    }
     DlLibraryLoader loader;
     std::map<std::string, int> reports;
     IspLibraryProvider provider;
@@ -160,16 +153,11 @@ TEST(FirmwareUpdateOnTheLibrary, AFailedStepEndsTheUpdateWithTheLibrarysError)
     };
     const std::vector<Case> cases = {
         // Not in bootloader mode: the library stays loaded for the next try.
-        {"ispSelectDevice", 1, false},
-        {"ispSelectCommHardware", 2, false},
-        {"ispOpenUsbPort", 3, false},
-        {"ispReadSpecialByte", 4, true},
-        {"ispEraseDevice", 5, true},
-        {"ispFillBufferAddrRange", 7, true},
-        {"ispParseHexFile", 8, true},
-        {"ispProgramDevice", 9, true},
-        {"ispVerifyDevice", 10, true},
-        {"ispEnterAppliMode", 11, true},
+        {"ispSelectDevice", 1, false}, {"ispSelectCommHardware", 2, false},
+        {"ispOpenUsbPort", 3, false},  {"ispReadSpecialByte", 4, true},
+        {"ispEraseDevice", 5, true},   {"ispFillBufferAddrRange", 7, true},
+        {"ispParseHexFile", 8, true},  {"ispProgramDevice", 9, true},
+        {"ispVerifyDevice", 10, true}, {"ispEnterAppliMode", 11, true},
     };
     for (const Case& c : cases) {
         StandIn standin(kFullDir);
@@ -207,7 +195,8 @@ TEST(FirmwareUpdateOnTheLibrary, BlankCheckFailureWritesTheAddressForError28)
         standin.setLastError(code);
         LibraryRig rig(kFullDir);
         EXPECT_EQ(rig.run(), code);
-        std::vector<std::string> expected = plus(firstSteps(6), {"Blank checking FLASH memory", "FAILED", ""});
+        std::vector<std::string> expected =
+            plus(firstSteps(6), {"Blank checking FLASH memory", "FAILED", ""});
         if (code == 28)
             expected.push_back("> at 0x01A0");
         EXPECT_EQ(rig.log.lines, expected) << code;
@@ -289,7 +278,8 @@ struct BootloaderRig {
 // The flash a successful update leaves: the image, zeros where the fill
 // reached and the image did not, erased bytes up to the bootloader, and the
 // bootloader as it was.
-std::array<uint8_t, 0x4000> expectedFlash(const FirmwareImage& image, const std::array<uint8_t, 0x4000>& before)
+std::array<uint8_t, 0x4000> expectedFlash(const FirmwareImage& image,
+                                          const std::array<uint8_t, 0x4000>& before)
 {
     std::array<uint8_t, 0x4000> flash{};
     for (uint32_t a = 0; a < 0x4000; ++a) {
@@ -329,21 +319,58 @@ TEST(FirmwareUpdateOnTheBootloader, TheTransfersOfASmallUpdateInOrderWithTheirPa
     BootloaderRig rig("latency=1,busy-polls=2,poll-ms=50");
     // One record at 0x0400, past the filled first kilobyte: two program
     // blocks, 0x0000-0x03FF and 0x0400-0x0403.
-    const std::string text = test::hexRecord(0, 0x0400, {0xDE, 0xAD, 0xBE, 0xEF}) + "\n" + test::hexEnd() + "\n";
+    const std::string text =
+        test::hexRecord(0, 0x0400, {0xDE, 0xAD, 0xBE, 0xEF}) + "\n" + test::hexEnd() + "\n";
     ASSERT_EQ(rig.update(text), kUpdateOk) << ::testing::PrintToString(rig.log.lines);
     std::vector<std::string> lines;
     for (const std::string& l : rig.bootloader.transcript().text()) {
         // Program blocks are long: their head is enough here.
         lines.push_back(l.size() > 72 ? l.substr(0, 72) + " ..." : l);
     }
+    // Each transfer takes 1 ms; the erase is polled after the 50 ms the
+    // bootloader asks for. Initializing and the selections send nothing.
     const std::vector<std::string> expected = {
-        // The lines are filled in from the first run and checked by hand
-        // against the bootloader notes.
+        "     0 2FFA open",
+        // Opening port: out of any state an earlier run left.
+        "     1 2FFA abort",
+        "     2 2FFA getstatus 00 00 00 00 02 00",
+        // The bootloader version.
+        "     3 2FFA dnload 05 00 00",
+        "     4 2FFA getstatus 00 00 00 00 05 00",
+        "     5 2FFA upload 20",
+        // The erase, busy twice.
+        "     6 2FFA dnload 04 00 FF",
+        "     7 2FFA getstatus 09 32 00 00 04 00",
+        "    58 2FFA getstatus 09 32 00 00 04 00",
+        "   109 2FFA getstatus 00 00 00 00 05 00",
+        // Blank check of the application area.
+        "   110 2FFA dnload 03 01 00 00 2F FF",
+        "   111 2FFA getstatus 00 00 00 00 05 00",
+        // Programming: page 0, then the filled first kilobyte and the image.
+        "   112 2FFA dnload 06 03 00 00",
+        "   113 2FFA getstatus 00 00 00 00 05 00",
+        "   114 2FFA dnload 01 00 00 00 03 FF 00 00 00 00 00 00 00 00 00 00 00 00 ...",
+        "   115 2FFA getstatus 00 00 00 00 05 00",
+        "   116 2FFA dnload 01 00 04 00 04 03 00 00 00 00 00 00 00 00 00 00 00 00 ...",
+        "   117 2FFA getstatus 00 00 00 00 05 00",
+        // Verifying: the same range read back.
+        "   118 2FFA dnload 03 00 00 00 03 FF",
+        "   119 2FFA getstatus 00 00 00 00 05 00",
+        "   120 2FFA upload 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ...",
+        "   121 2FFA dnload 03 00 04 00 04 03",
+        "   122 2FFA getstatus 00 00 00 00 05 00",
+        "   123 2FFA upload DE AD BE EF",
+        // Starting the application: the device leaves the bus.
+        "   124 2FFA dnload 04 03 00",
+        "   125 2FFA getstatus 00 00 00 00 05 00",
+        "   126 2FFA dnload",
+        "   126 2FFA close",
     };
-    if (!expected.empty())
-        EXPECT_EQ(lines, expected);
-    for (const std::string& l : lines)
-        std::printf("%s\n", l.c_str());
+    EXPECT_EQ(lines, expected);
+    // The second block carries its four bytes between the header and the
+    // suffix.
+    const std::string second = rig.bootloader.transcript().text()[16];
+    EXPECT_TRUE(second.ends_with(" DE AD BE EF FF FF FF FF FF FF 10 01 55 46 44 10 00 00 00 00")) << second;
 }
 
 TEST(FirmwareUpdateOnTheBootloader, FailuresEndAtTheirStepWithTheReason)
@@ -365,10 +392,12 @@ TEST(FirmwareUpdateOnTheBootloader, FailuresEndAtTheirStepWithTheReason)
         BootloaderRig rig(c.setup);
         EXPECT_EQ(rig.update(test::hexImage(0, 4096)), c.code) << c.setup;
         ASSERT_GE(rig.log.lines.size(), firstSteps(c.passedSteps).size() + 3) << c.setup;
-        std::vector<std::string> head(rig.log.lines.begin(),
-                                      rig.log.lines.begin() + static_cast<long>(firstSteps(c.passedSteps).size() + 3));
+        std::vector<std::string> head(
+            rig.log.lines.begin(),
+            rig.log.lines.begin() + static_cast<long>(firstSteps(c.passedSteps).size() + 3));
         EXPECT_EQ(head, plus(firstSteps(c.passedSteps), {kSteps[c.passedSteps], "FAILED", ""})) << c.setup;
-        EXPECT_NE(rig.log.lines.back().find(c.reason), std::string::npos) << c.setup << ": " << rig.log.lines.back();
+        EXPECT_NE(rig.log.lines.back().find(c.reason), std::string::npos)
+            << c.setup << ": " << rig.log.lines.back();
         EXPECT_EQ(rig.provider.loaded(), c.loaded) << c.setup;
         EXPECT_FALSE(rig.bootloader.started()) << c.setup;
         EXPECT_TRUE(fs::is_empty(rig.tmp.path())) << c.setup;

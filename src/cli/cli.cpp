@@ -230,7 +230,8 @@ public:
         }
         if (firmwareFile_) {
             if (!steps.empty()) {
-                err_ << "cvkeys-cli: firmware-update runs alone; '" << steps.front() << "' cannot follow it\n";
+                err_ << "cvkeys-cli: firmware-update runs alone; '" << steps.front()
+                     << "' cannot follow it\n";
                 return 2;
             }
             return firmwareUpdate(*firmwareFile_);
@@ -283,8 +284,8 @@ private:
     int firmwareUpdate(const std::string& file)
     {
         auto missing = [this](const std::string&) {
-            out_ << "message \"" << service::kMissingFunctionCaption << "\" \"" << service::kMissingFunctionText
-                 << "\" -> OK\n";
+            out_ << "message \"" << service::kMissingFunctionCaption << "\" \""
+                 << service::kMissingFunctionText << "\" -> OK\n";
         };
         PosixTempFiles tempFiles;
         std::unique_ptr<IClock> clock;
@@ -318,7 +319,8 @@ private:
         }
         // A simulated device is programmed by our own backend only.
         service::CFirmwareService service(bootloader ? nullptr : loader.get(),
-                                          bootloader ? bootloader.get() : usb.get(), tempFiles, *clock, missing);
+                                          bootloader ? bootloader.get() : usb.get(), tempFiles, *clock,
+                                          missing);
         int rc = 0;
         {
             FirmwareListing listing(out_);

@@ -35,7 +35,7 @@ public:
         if (isp_.has(call))
             return true;
         missing_ = true;
-        log_.detail(fmt::format("The programming library has no {}.", ispCallName(call)));
+        missingName_ = std::string(ispCallName(call));
         return false;
     }
 
@@ -52,6 +52,10 @@ public:
 
     void explain()
     {
+        if (missing_) {
+            log_.detail(fmt::format("The programming library has no {}.", missingName_));
+            return;
+        }
         std::string why = isp_.lastErrorText();
         if (!why.empty())
             log_.detail(why);
@@ -89,6 +93,7 @@ private:
     IIsp& isp_;
     IUpdateLog& log_;
     bool missing_ = false;
+    std::string missingName_;
 };
 
 bool parseHexNumber(const std::string& text, int& value)

@@ -33,7 +33,7 @@ constexpr uint8_t kStateDnBusy = 4;
 constexpr uint8_t kStateError = 10;
 
 constexpr int kTransferTimeoutMs = 5000;
-// The chip erase takes well under a second; the notes allow about 20 s.
+// The chip erase takes well under a second; allow about 20 s.
 constexpr int kEraseBoundMs = 20000;
 constexpr uint32_t kBlockBytes = 0x400;
 constexpr std::size_t kProgramHeader = 32;
@@ -265,11 +265,10 @@ public:
             block.insert(block.end(), start % 32, 0x00);
             for (uint32_t a = start; a <= end; ++a)
                 block.push_back(used_[a] ? buffer_[a] : 0xFF);
-            // The DFU file suffix in the order it is sent (the notes list it
-            // from its end): no device ids, DFU 1.1, "UFD", its length 16,
-            // and a CRC the bootloader does not check.
-            static constexpr std::array<uint8_t, kSuffixBytes> suffix{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x01,
-                                                                      'U',  'F',  'D',  0x10, 0x00, 0x00, 0x00, 0x00};
+            // The standard DFU file suffix in the order it is sent: no device ids, DFU 1.1, "UFD", its length
+            // 16, and a CRC the bootloader does not check.
+            static constexpr std::array<uint8_t, kSuffixBytes> suffix{
+                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x01, 'U', 'F', 'D', 0x10, 0x00, 0x00, 0x00, 0x00};
             block.insert(block.end(), suffix.begin(), suffix.end());
             if (!command_(block, fmt::format("program 0x{:04X}-0x{:04X}", start, end)))
                 return 0;

@@ -227,7 +227,10 @@ void CFirmwareDlg::jobEnded(int result)
     close_->setFocus();
 }
 
-QString updateFailedLine(int result) { return QString::fromStdString(cvk::service::updateFailedText(result)); }
+QString updateFailedLine(int result)
+{
+    return QString::fromStdString(cvk::service::updateFailedText(result));
+}
 
 void showOnGuiThread(QWidget* parent, const std::string& caption, const std::string& text, bool unattended)
 {

@@ -161,8 +161,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // "--simulate-bootloader[:k=v,...]" as cvkeys-cli spells it, in the
     // parser's "--name=value" form.
-    QStringList arguments = QCoreApplication::arguments();
-    for (QString& a : arguments) {
+    QStringList parsedArguments = QCoreApplication::arguments();
+    for (QString& a : parsedArguments) {
         if (a == QLatin1String("--simulate-bootloader"))
             a += QLatin1Char('=');
         else if (a.startsWith(QLatin1String("--simulate-bootloader:")))
@@ -227,7 +227,7 @@ int main(int argc, char** argv)
                        "dialog does: the program starts again in it."),
         QStringLiteral("code"));
     parser.addOption(changeLanguage);
-    parser.process(arguments);
+    parser.process(parsedArguments);
     const QString screenshotFile = parser.value(screenshot);
     const QString hitmapFile = parser.value(hitmap);
     ShotRequest shot;
@@ -327,8 +327,9 @@ int main(int argc, char** argv)
             bootloader = std::make_unique<cvk::sim::SimBootloader>(
                 clock, cvk::sim::parseSimBootloaderSetup(parser.value(simulateBootloader).toStdString()));
         } catch (const std::invalid_argument& e) {
-            QMessageBox::critical(nullptr, QStringLiteral("CV Keys"),
-                                  QStringLiteral("--simulate-bootloader: %1").arg(QString::fromUtf8(e.what())));
+            QMessageBox::critical(
+                nullptr, QStringLiteral("CV Keys"),
+                QStringLiteral("--simulate-bootloader: %1").arg(QString::fromUtf8(e.what())));
             return 2;
         }
     } else {
