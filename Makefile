@@ -27,7 +27,7 @@ run: build
 	$(BUILD_DIR)/cvkeys $(ARGS)
 
 demo: build
-	$(BUILD_DIR)/cvkeys --simulate dorrin
+	$(BUILD_DIR)/cvkeys --simulate dorrin --simulate-bootloader:latency=2
 
 # make cli ARGS="..." runs the command-line tool after building it.
 cli: build

@@ -100,6 +100,8 @@ SimBootloaderConfig parseSimBootloaderSetup(const std::string& setup)
             c.pollTimeoutMs = static_cast<int>(number(0xFFFFFF));  // bwPollTimeout has 3 bytes
         else if (key == "bad-byte")
             c.badByteAddress = static_cast<int>(number(kSimFlashSize - 1));
+        else if (key == "unerased")
+            c.unerasedAddress = static_cast<int>(number(kSimBootloaderStart - 1));
         else if (key == "unplug-after")
             c.unplugAfter = static_cast<int>(number(100000000));
         else if (key == "latency")
@@ -386,7 +388,13 @@ void SimBootloader::command(std::span<const uint8_t> d, bool* malformed)
     }
     case 0x04:
         if (d.size() == 3 && d[1] == 0x00 && d[2] == 0xFF) {  // chip erase: the application area
-            std::fill(flash_.begin(), flash_.begin() + kSimBootloaderStart, uint8_t{0xFF});
+            {
+                const int kept = config_.unerasedAddress;
+                const uint8_t old = kept >= 0 ? flash_[static_cast<size_t>(kept)] : 0xFF;
+                std::fill(flash_.begin(), flash_.begin() + kSimBootloaderStart, uint8_t{0xFF});
+                if (kept >= 0)
+                    flash_[static_cast<size_t>(kept)] = old;
+            }
             secure_ = false;
             status_ = dfu::kOk;
             state_ = dfu::kDnBusy;

@@ -39,6 +39,7 @@ struct SimBootloaderConfig {
     int busyPolls = 2;              // GETSTATUS answers errNOTDONE/dfuDNBUSY after a chip erase
     int pollTimeoutMs = 100;        // bwPollTimeout of those busy answers
     int badByteAddress = -1;        // this flash byte stores every programmed value bit-inverted
+    int unerasedAddress = -1;       // the chip erase leaves this application byte as it was
     int unplugAfter = -1;           // serves N control transfers, then leaves the bus (-1: never)
     int latencyMs = 0;              // spent through the clock by every transfer the device sees
     uint8_t version = 0x20;         // bootloader version byte (05 00 00)
@@ -53,7 +54,7 @@ struct SimBootloaderConfig {
 };
 
 // Parses "key=value,..." (empty: defaults). Keys: absent, denied, secure
-// (flags: bare, =1 or =0), busy-polls=N, poll-ms=N, bad-byte=ADDR,
+// (flags: bare, =1 or =0), busy-polls=N, poll-ms=N, bad-byte=ADDR, unerased=ADDR,
 // unplug-after=N, latency=N, version=N (numbers decimal or 0x hex),
 // start-reply=gone|stall|ok. Throws std::invalid_argument naming the bad part.
 SimBootloaderConfig parseSimBootloaderSetup(const std::string& setup);

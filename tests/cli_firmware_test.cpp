@@ -19,7 +19,8 @@ std::string passedSteps(const std::vector<std::string>& steps)
 {
     std::string out;
     for (const std::string& s : steps)
-        out += s + "\nPASS\n" + (s == "Reading the bootloader version" ? "    1.2.0\n" : "") + "\n";
+        out += s + "\nPASS\n" +
+               (s == "Reading the bootloader version" ? "    Bootloader version 1.2.0\n" : "") + "\n";
     return out;
 }
 

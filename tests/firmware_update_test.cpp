@@ -74,7 +74,7 @@ std::vector<std::string> firstSteps(std::size_t n)
         lines.push_back("PASS");
         lines.push_back("");
         if (kSteps[i] == "Reading the bootloader version")
-            lines.push_back("> 1.2.0");
+            lines.push_back("> Bootloader version 1.2.0");
     }
     return lines;
 }
@@ -385,6 +385,7 @@ TEST(FirmwareUpdateOnTheBootloader, FailuresEndAtTheirStepWithTheReason)
     const std::vector<Case> cases = {
         {"absent", 3, kDfuNoDevice, "No device in bootloader mode (USB 03EB:2FFA) was found", true},
         {"denied", 3, kDfuPermissionDenied, "this user may not open it", true},
+        {"unerased=0x01A0", 6, kDfuNotBlank, "at 0x01A0", false},
         {"bad-byte=0x0802", 10, kDfuVerifyFailed, "at 0x0802", false},
         {"unplug-after=12", 9, kDfuDeviceGone, "left the bus", false},
     };
@@ -396,8 +397,11 @@ TEST(FirmwareUpdateOnTheBootloader, FailuresEndAtTheirStepWithTheReason)
             rig.log.lines.begin(),
             rig.log.lines.begin() + static_cast<long>(firstSteps(c.passedSteps).size() + 3));
         EXPECT_EQ(head, plus(firstSteps(c.passedSteps), {kSteps[c.passedSteps], "FAILED", ""})) << c.setup;
-        EXPECT_NE(rig.log.lines.back().find(c.reason), std::string::npos)
-            << c.setup << ": " << rig.log.lines.back();
+        // The reason follows the step's lines as details.
+        std::string details;
+        for (std::size_t i = head.size(); i < rig.log.lines.size(); ++i)
+            details += rig.log.lines[i] + "\n";
+        EXPECT_NE(details.find(c.reason), std::string::npos) << c.setup << ": " << details;
         EXPECT_EQ(rig.provider.loaded(), c.loaded) << c.setup;
         EXPECT_FALSE(rig.bootloader.started()) << c.setup;
         EXPECT_TRUE(fs::is_empty(rig.tmp.path())) << c.setup;

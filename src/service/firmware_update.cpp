@@ -169,10 +169,11 @@ int runIspSequence(IIspProvider& provider, const std::string& imageFile, IUpdate
     seq.result(true);
     {
         std::string version = isp.getLastResult();
+        // The version byte's two nibbles: "20" is bootloader 1.2.0.
         if (version.size() >= 2)
-            log.detail(fmt::format("1.{}.{}", version[0], version[1]));
+            log.detail(fmt::format("Bootloader version 1.{}.{}", version[0], version[1]));
         else
-            log.detail(fmt::format("1.{}", version));
+            log.detail(fmt::format("Bootloader version 1.{}", version));
     }
 
     seq.step("Erasing FLASH");

@@ -186,8 +186,7 @@ public:
             return 0;
         clearError();
         const unsigned address = static_cast<unsigned>(at[0] << 8 | at[1]);
-        int code =
-            fail(kDfuNotBlank, fmt::format("The flash is not blank after the erase, at 0x{:04X}.", address));
+        int code = fail(kDfuNotBlank, "The flash is not blank after the erase.");
         result_ = fmt::format("{:04X}", address);
         return code;
     }

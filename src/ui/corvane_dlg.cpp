@@ -112,7 +112,7 @@ void logPartialUpdate(cvk::service::IUpdateLog& log)
         log.line("PASS");
         log.line("");
     }
-    log.detail("Bootloader version 1.0.5");
+    log.detail("Bootloader version 1.2.0");
     for (const char* step :
          {"Erasing FLASH", "Blank checking FLASH memory", "Filling buffer with 00", "Parsing HEX file"}) {
         log.line(step);
@@ -120,7 +120,7 @@ void logPartialUpdate(cvk::service::IUpdateLog& log)
         log.line("");
     }
     log.line("Programming FLASH");
-    log.progress(cvk::service::IspPhase::Programming, 6144, 15360);
+    log.progress(cvk::service::IspPhase::Programming, 5120, 12288);
 }
 
 QString plainLines(const std::string& text)
