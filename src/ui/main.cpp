@@ -154,6 +154,16 @@ int takeShot(CCorvaneDlg& dlg, const ShotRequest& shot)
     return save(image, shot.file) ? 0 : 1;
 }
 
+// A bad option: a message box, or the standard error where nobody is there
+// to close one (a screenshot run).
+void optionError(bool unattended, const QString& text)
+{
+    if (unattended)
+        std::fprintf(stderr, "cvkeys: %s\n", text.toLocal8Bit().constData());
+    else
+        QMessageBox::critical(nullptr, QStringLiteral("CV Keys"), text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -280,9 +290,8 @@ int main(int argc, char** argv)
             try {
                 simBus->attach(setup.toStdString());
             } catch (const std::invalid_argument& e) {
-                QMessageBox::critical(
-                    nullptr, QStringLiteral("CV Keys"),
-                    QStringLiteral("--simulate %1: %2").arg(setup, QString::fromUtf8(e.what())));
+                optionError(tool,
+                            QStringLiteral("--simulate %1: %2").arg(setup, QString::fromUtf8(e.what())));
                 return 2;
             }
         }
@@ -327,9 +336,7 @@ int main(int argc, char** argv)
             bootloader = std::make_unique<cvk::sim::SimBootloader>(
                 clock, cvk::sim::parseSimBootloaderSetup(parser.value(simulateBootloader).toStdString()));
         } catch (const std::invalid_argument& e) {
-            QMessageBox::critical(
-                nullptr, QStringLiteral("CV Keys"),
-                QStringLiteral("--simulate-bootloader: %1").arg(QString::fromUtf8(e.what())));
+            optionError(tool, QStringLiteral("--simulate-bootloader: %1").arg(QString::fromUtf8(e.what())));
             return 2;
         }
     } else {
