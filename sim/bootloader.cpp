@@ -66,28 +66,9 @@ SimBootloaderConfig parseSimBootloaderSetup(const std::string& setup)
 {
     using setup::badValue;
     using setup::parseFlag;
-    using setup::parseNumber;
     SimBootloaderConfig c;
-    if (setup.empty())
-        return c;
-    size_t start = 0;
-    while (start <= setup.size()) {
-        size_t end = setup.find(',', start);
-        if (end == std::string::npos)
-            end = setup.size();
-        const std::string item = setup.substr(start, end - start);
-        start = end + 1;
-        if (item.empty())
-            throw std::invalid_argument("empty key in '" + setup + "'");
-        const size_t eq = item.find('=');
-        const bool hasValue = eq != std::string::npos;
-        const std::string key = item.substr(0, eq);
-        const std::string value = hasValue ? item.substr(eq + 1) : std::string();
-        const auto number = [&](uint32_t max) {
-            if (!hasValue)
-                badValue(key, value);
-            return parseNumber(key, value, max);
-        };
+    setup::forEachItem(setup, [&c](const std::string& key, const std::string& value, bool hasValue) {
+        const auto number = [&](uint32_t max) { return setup::numberOf(key, value, hasValue, max); };
         if (key == "absent")
             c.absent = parseFlag(key, value, hasValue);
         else if (key == "denied")
@@ -119,7 +100,7 @@ SimBootloaderConfig parseSimBootloaderSetup(const std::string& setup)
                 badValue(key, value);
         } else
             throw std::invalid_argument("unknown key '" + key + "'");
-    }
+    });
     return c;
 }
 

@@ -43,4 +43,34 @@ inline bool parseFlag(const std::string& key, const std::string& value, bool has
     badValue(key, value);
 }
 
+// A number that must be given ("key=N").
+inline uint32_t numberOf(const std::string& key, const std::string& value, bool hasValue, uint32_t max)
+{
+    if (!hasValue)
+        badValue(key, value);
+    return parseNumber(key, value, max);
+}
+
+// Calls fn(key, value, hasValue) for each item of "key[=value],..."; an
+// empty list has none, an empty item in a list throws.
+template <class Fn>
+void forEachItem(const std::string& list, Fn fn)
+{
+    if (list.empty())
+        return;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string item = list.substr(start, end - start);
+        start = end + 1;
+        if (item.empty())
+            throw std::invalid_argument("empty key in '" + list + "'");
+        const size_t eq = item.find('=');
+        const bool hasValue = eq != std::string::npos;
+        fn(item.substr(0, eq), hasValue ? item.substr(eq + 1) : std::string(), hasValue);
+    }
+}
+
 }  // namespace cvk::sim::setup

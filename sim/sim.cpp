@@ -277,27 +277,8 @@ SimDeviceConfig parseSimSetup(const std::string& setup)
 
     if (colon != std::string::npos) {
         const std::string rest = setup.substr(colon + 1);
-        size_t start = 0;
-        while (start <= rest.size()) {
-            size_t end = rest.find(',', start);
-            if (end == std::string::npos)
-                end = rest.size();
-            const std::string item = rest.substr(start, end - start);
-            start = end + 1;
-            if (item.empty()) {
-                if (rest.empty())
-                    break;  // "dorrin:" carries no keys
-                throw std::invalid_argument("empty key in '" + rest + "'");
-            }
-            const size_t eq = item.find('=');
-            const bool hasValue = eq != std::string::npos;
-            const std::string key = item.substr(0, eq);
-            const std::string value = hasValue ? item.substr(eq + 1) : std::string();
-            const auto number = [&](uint32_t max) {
-                if (!hasValue)
-                    badValue(key, value);
-                return parseNumber(key, value, max);
-            };
+        setup::forEachItem(rest, [&](const std::string& key, const std::string& value, bool hasValue) {
+            const auto number = [&](uint32_t max) { return setup::numberOf(key, value, hasValue, max); };
             if (key == "fw")
                 c.firmware = static_cast<uint16_t>(number(0xFFFF));
             else if (key == "id") {
@@ -338,7 +319,7 @@ SimDeviceConfig parseSimSetup(const std::string& setup)
                 textGiven = true;
             } else
                 throw std::invalid_argument("unknown key '" + key + "'");
-        }
+        });
     }
     if (!textGiven)
         c.firmwareText = firmwareTextFor(c.firmware);
