@@ -115,7 +115,6 @@ std::vector<uint8_t> utf16le(const std::string& utf8)
 
 using setup::badValue;
 using setup::parseFlag;
-using setup::parseNumber;
 
 class SimNode final : public IHidDevice {
 public:

@@ -432,6 +432,47 @@ TEST(FirmwareUpdateOnTheBootloader, AFileThatCannotBeReadIsRefused)
     EXPECT_EQ(rig.bootloader.transfers(), 0);
 }
 
+// ---- Which backend ----
+
+TEST(FirmwareService, TakesTheLibraryWhereThereIsOneElseUsb)
+{
+    TempDir dir("service");
+    const auto file = dir / "image.hex";
+    putFile(file, test::hexImage(0, 256));
+    TempDir tmp("service-tmp");
+    PosixTempFiles tempFiles(tmp.path().string());
+    struct Case {
+        const char* what;
+        std::string libraryFolder;  // empty: no loader
+        bool usb;
+        int code;
+        bool libraryUsed;
+        bool usbUsed;
+    };
+    TempDir empty("service-no-library");
+    const std::vector<Case> cases = {
+        {"library and usb", kFullDir, true, kUpdateOk, true, false},
+        {"no library file", empty.path().string(), true, kUpdateOk, false, true},
+        {"no loader", "", true, kUpdateOk, false, true},
+        {"library only", kFullDir, false, kUpdateOk, true, false},
+        {"neither", empty.path().string(), false, kNoIspBackend, false, false},
+        {"nothing at all", "", false, kNoIspBackend, false, false},
+    };
+    for (const Case& c : cases) {
+        StandIn standin(kFullDir);
+        sim::VirtualClock clock;
+        sim::SimBootloader bootloader(clock);
+        DlLibraryLoader loader({c.libraryFolder});
+        RecordingLog log;
+        CFirmwareService service(c.libraryFolder.empty() ? nullptr : &loader, c.usb ? &bootloader : nullptr,
+                                 tempFiles, clock, [](const std::string&) {});
+        EXPECT_EQ(service.update(file.string(), log), c.code) << c.what;
+        EXPECT_EQ(!standin.calls().empty(), c.libraryUsed) << c.what;
+        EXPECT_EQ(bootloader.transfers() > 0, c.usbUsed) << c.what;
+        EXPECT_EQ(bootloader.started(), c.usbUsed) << c.what;
+    }
+}
+
 // ---- The private copy ----
 
 TEST(PrivateTempFile, OnlyTheUserCanReadItAndItGoesWithItsOwner)
