@@ -9,10 +9,11 @@ CTEST ?= ctest
 CTEST_JOBS ?= $(or $(CTEST_PARALLEL_LEVEL),$(shell nproc 2>/dev/null || echo 2))
 BUILD_DIR := build/default
 ASAN_DIR := build/asan
+PACKAGE_DIR := build/package
 
 .NOTPARALLEL:
 .DEFAULT_GOAL := build
-.PHONY: deps configure build run demo cli test asan bench format check-format clean
+.PHONY: deps configure build run demo cli test asan bench package check-package install format check-format clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -49,6 +50,21 @@ bench: build
 	$(BUILD_DIR)/bench/cvk_bench $(ARGS)
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/cvk_window_bench $(ARGS)
 
+# The Debian package (build/package/package/cvkeys_VERSION_ARCH.deb), built
+# for /usr without the tests; check-package lints it, installs it into a
+# scratch root and removes it again (scripts/check-package.sh).
+package: deps
+	$(CMAKE) --preset package
+	$(CMAKE) --build --preset package
+	cd $(PACKAGE_DIR) && cpack -G DEB
+
+check-package: package
+	bash scripts/check-package.sh $(PACKAGE_DIR)
+
+# Installs the build under /usr/local (the udev rule into /etc/udev/rules.d).
+install: build
+	$(CMAKE) --install $(BUILD_DIR)
+
 # Formats every .h/.cpp under src, sim, tests and bench in place with
 # clang-format 14; check-format only lists the files that differ (as CI does).
 format:
@@ -58,4 +74,4 @@ check-format:
 	bash scripts/check-format.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(PACKAGE_DIR)

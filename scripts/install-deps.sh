@@ -37,6 +37,9 @@ packages=(
     python3
     # the format check (scripts/check-format.sh) is pinned to this version
     clang-format-14
+    # the release: the package's library dependencies, its lint, and the
+    # desktop entry's and metainfo's validators
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 is_installed() {
