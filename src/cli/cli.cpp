@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include <cstdio>
 #include <fmt/format.h>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -29,6 +31,8 @@
 #include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "platform/qt/qsettings_store.h"
+#include "profiles/profile_file.h"
+#include "profiles/profile_store.h"
 #include "service/firmware_service.h"
 #include "sim/bootloader.h"
 #include "sim/sim.h"
@@ -162,6 +166,47 @@ bool parseInt(const std::string& text, int& value)
     }
 }
 
+// Reads at most limit bytes (one more tells the reader the file is larger).
+bool readWholeFile(const std::string& path, std::size_t limit, std::string& text, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    text.assign(limit + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(limit + 1));
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
+}
+
+// Through a file beside the target, so that a failed write leaves the old
+// file as it was.
+bool writeWholeFile(const std::string& path, const std::string& text, std::string& error)
+{
+    const std::string part = path + ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            error = "cannot write " + path;
+            std::remove(part.c_str());
+            return false;
+        }
+    }
+    if (std::rename(part.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path;
+        std::remove(part.c_str());
+        return false;
+    }
+    return true;
+}
+
 class CliSession {
 public:
     CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err), view_(out) {}
@@ -215,6 +260,21 @@ public:
             } else if (a == "--simulate-bootloader" || a.starts_with("--simulate-bootloader:")) {
                 bootloaderSetup_ = a.size() > 21 ? a.substr(22) : std::string();
                 simulateBootloader_ = true;
+            } else if (a == "--list") {
+                const std::string* v = value("--list");
+                if (!v)
+                    return 2;
+                if (*v != "classic" && *v != "F") {
+                    err_ << "cvkeys-cli: --list takes classic or F\n";
+                    return 2;
+                }
+                listF_ = *v == "F";
+            } else if (a == "--replace") {
+                replace_ = true;
+            } else if ((a == "export-profiles" || a == "import-profiles") && steps.empty() && !profileVerb_) {
+                profileVerb_ = a;
+                while (i + 1 < args.size() && !args[i + 1].starts_with("--"))
+                    profileArgs_.push_back(args[++i]);
             } else if (a == "firmware-update" && steps.empty() && !firmwareFile_) {
                 if (i + 1 >= args.size()) {
                     err_ << "cvkeys-cli: firmware-update needs the firmware file (Intel HEX)\n";
@@ -227,6 +287,18 @@ public:
             } else {
                 steps.push_back(a);
             }
+        }
+        if (profileVerb_) {
+            if (!steps.empty()) {
+                err_ << "cvkeys-cli: " << *profileVerb_ << " runs alone; '" << steps.front()
+                     << "' cannot follow it\n";
+                return 2;
+            }
+            return profileFileCommand();
+        }
+        if (replace_) {
+            err_ << "cvkeys-cli: --replace is for import-profiles FILE\n";
+            return 2;
         }
         if (firmwareFile_) {
             if (!steps.empty()) {
@@ -334,6 +406,81 @@ private:
         return rc;
     }
 
+    int profileFileCommand()
+    {
+        const bool exporting = *profileVerb_ == "export-profiles";
+        if (profileArgs_.empty() || (!exporting && profileArgs_.size() != 1)) {
+            err_ << "cvkeys-cli: usage: "
+                 << (exporting ? "export-profiles FILE [NAME...]" : "import-profiles FILE [--replace]")
+                 << "\n";
+            return 2;
+        }
+        if (exporting && replace_) {
+            err_ << "cvkeys-cli: --replace is for import-profiles FILE\n";
+            return 2;
+        }
+        const std::string& file = profileArgs_.front();
+        if (!exporting && listF_) {
+            err_ << "cvkeys-cli: import-profiles takes the list the file names; --list is for "
+                    "export-profiles\n";
+            return 2;
+        }
+        // The profiles only: no start-up (a first run would add its default
+        // profiles), and the attached model only when it picks the list.
+        if (exporting && !listF_ ? !ensureController() : !openStore())
+            return 1;
+        if (exporting) {
+            const bool listF = listF_ ? *listF_ : usesProfileListF(controller_->device().modelCode);
+            const std::vector<std::string> names(profileArgs_.begin() + 1, profileArgs_.end());
+            ProfileTransfer t = exportProfiles(*store_, listF, names);
+            if (!t.ok) {
+                err_ << "cvkeys-cli: export-profiles: " << t.message << "\n";
+                return 1;
+            }
+            std::string error;
+            if (!writeWholeFile(file, t.text, error)) {
+                err_ << "cvkeys-cli: export-profiles: " << error << "\n";
+                return 1;
+            }
+            out_ << "export-profiles: " << t.message << " written to " << file << "\n";
+            for (const std::string& n : t.names)
+                out_ << "  " << n << "\n";
+            return 0;
+        }
+        std::string text;
+        std::string error;
+        if (!readWholeFile(file, kMaxProfileFileBytes, text, error)) {
+            err_ << "cvkeys-cli: import-profiles: " << error << "\n";
+            return 1;
+        }
+        ProfileTransfer t = importProfiles(*store_, text, replace_);
+        if (!t.ok) {
+            err_ << "cvkeys-cli: import-profiles " << file << ": " << t.message << "; nothing was changed\n";
+            return 1;
+        }
+        out_ << "import-profiles: " << t.message << "\n";
+        for (const std::string& n : t.names)
+            out_ << "  " << n << "\n";
+        return 0;
+    }
+
+    bool openStore()
+    {
+        if (store_)
+            return true;
+        if (settingsPath_ == ":memory:")
+            store_ = std::make_unique<MemorySettingsStore>();
+        else if (const std::optional<std::string> problem =
+                     settingsPath_.empty() ? std::nullopt : settingsFileProblem(settingsPath_)) {
+            err_ << "cvkeys-cli: --settings " << settingsPath_ << ": " << *problem << "\n";
+            return false;
+        } else if (!settingsPath_.empty())
+            store_ = makeFileSettingsStore(settingsPath_);
+        else
+            store_ = makeUserSettingsStore("cvkeys");
+        return true;
+    }
+
     // Devices and settings are set up by the first step that needs them, so
     // steps such as udev-rule work without touching the HID stack.
     bool ensureController()
@@ -375,16 +522,8 @@ private:
             }
             bus_ = simBus_.get();
         }
-        if (settingsPath_ == ":memory:")
-            store_ = std::make_unique<MemorySettingsStore>();
-        else if (const std::optional<std::string> problem =
-                     settingsPath_.empty() ? std::nullopt : settingsFileProblem(settingsPath_)) {
-            err_ << "cvkeys-cli: --settings " << settingsPath_ << ": " << *problem << "\n";
+        if (!openStore())
             return false;
-        } else if (!settingsPath_.empty())
-            store_ = makeFileSettingsStore(settingsPath_);
-        else
-            store_ = makeUserSettingsStore("cvkeys");
         app_.startUp(*store_, startOptions_,
                      [this](const std::string& preset) { return view_.askLanguage(preset); });
         system_.swapped = swapped_;
@@ -929,6 +1068,10 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::vector<std::string> simulate_;
+    std::optional<std::string> profileVerb_;
+    std::vector<std::string> profileArgs_;
+    std::optional<bool> listF_;
+    bool replace_ = false;
     bool simulateBootloader_ = false;
     std::string bootloaderSetup_;
     std::optional<std::string> firmwareFile_;

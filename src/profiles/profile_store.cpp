@@ -88,9 +88,11 @@ void copyWorkingInto(CProfileClass& profile, const ConfigModel& working)
     std::copy(working.strokeModifiers.begin(), working.strokeModifiers.end(), modifiers);
 }
 
-bool loadProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int index,
-                 const std::array<uint8_t, kProfileConfigSize>& defaultConfig, uint32_t firmwareVersion,
-                 int desktopWidth)
+namespace {
+
+// The record as stored, over defaultConfig; true when it has a configuration.
+bool readProfileRecord(ISettingsStore& store, CProfileClass& profile, bool listF, int index,
+                       const std::array<uint8_t, kProfileConfigSize>& defaultConfig)
 {
     profile.index = index;
     const std::string key = profileKey(index);
@@ -102,8 +104,6 @@ bool loadProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int 
         std::copy_n(data->begin(), std::min<size_t>(data->size(), kProfileConfigSize),
                     profile.configuration.begin());
         found = true;
-        if (!listF)
-            repairClassicPointerBytes(profile.configuration, firmwareVersion, desktopWidth);
     }
 
     // A short stored value leaves zeros behind it, whatever the record held.
@@ -117,6 +117,48 @@ bool loadProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int 
         copyUtf16Bytes(*text, profile.signatureText);
 
     return found;
+}
+
+int storedCount(ISettingsStore& store, bool listF)
+{
+    return std::clamp(store.readInt(kProfileSection, countEntry(listF), 0), 0, kMaxStoredProfiles);
+}
+
+}  // namespace
+
+bool loadProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int index,
+                 const std::array<uint8_t, kProfileConfigSize>& defaultConfig, uint32_t firmwareVersion,
+                 int desktopWidth)
+{
+    const bool found = readProfileRecord(store, profile, listF, index, defaultConfig);
+    if (found && !listF)
+        repairClassicPointerBytes(profile.configuration, firmwareVersion, desktopWidth);
+    return found;
+}
+
+CProfileList loadStoredProfiles(ISettingsStore& store, bool listF)
+{
+    CProfileList list;
+    const int count = storedCount(store, listF);
+    for (int i = 0; i < count; ++i) {
+        CProfileClass profile;
+        if (readProfileRecord(store, profile, listF, i, {}))
+            list.push_back(std::move(profile));
+    }
+    return list;
+}
+
+bool saveStoredProfiles(ISettingsStore& store, CProfileList& list, bool listF)
+{
+    int written = 0;
+    bool all = true;
+    for (CProfileClass& profile : list) {
+        if (saveProfile(store, profile, listF, written))
+            ++written;
+        else
+            all = false;
+    }
+    return store.writeInt(kProfileSection, countEntry(listF), written) && all;
 }
 
 bool saveProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int index)
@@ -143,7 +185,7 @@ void loadAllProfiles(ISettingsStore& store, CProfileList& list, int modelCode, u
                      int desktopWidth, const ConfigModel& working)
 {
     const bool listF = usesProfileListF(modelCode);
-    const int count = std::clamp(store.readInt(kProfileSection, countEntry(listF), 0), 0, kMaxStoredProfiles);
+    const int count = storedCount(store, listF);
 
     std::array<uint8_t, kProfileConfigSize> defaultConfig{};
     std::copy_n(working.block.begin(), kProfileConfigSize, defaultConfig.begin());

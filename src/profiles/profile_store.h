@@ -95,6 +95,13 @@ bool saveProfile(ISettingsStore& store, CProfileClass& profile, bool listF, int 
 void loadAllProfiles(ISettingsStore& store, CProfileList& list, int modelCode, uint32_t firmwareVersion,
                      int desktopWidth, const ConfigModel& working);
 
+// The list as stored, without the pointer-byte repairs and with zeros behind
+// a short configuration value: what a profile file carries.
+CProfileList loadStoredProfiles(ISettingsStore& store, bool listF);
+// Writes the list renumbered in list order and its count, as
+// saveAllProfiles does; false when a value could not be written.
+bool saveStoredProfiles(ISettingsStore& store, CProfileList& list, bool listF);
+
 // Takes the working buffers into the active profile (when it is in the list),
 // then writes the list renumbered in list order and its count. Records that
 // could not be written (no name) are neither numbered nor counted, so the
