@@ -33,6 +33,7 @@
 #include "sim/bootloader.h"
 #include "sim/sim.h"
 #include "texts/text_ids.h"
+#include "texts/text_table.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -92,6 +93,8 @@ std::string cliUsage()
            "                        Profile, ...)\n"
            "  tray N                choose the N-th profile (from 0) of the notification-area menu\n"
            "  text ID               print the interface text ID\n"
+           "  texts                 print every built-in English text as a language file (line N =\n"
+           "                        text N), the start of a translation\n"
            "  button N [ctrl]       open the menu of button N (0 = the pad), with Ctrl held, and print it\n"
            "  describe N            the hover text of button N (0 = the pad)\n"
            "  show labels           the caption of every button\n"
@@ -433,6 +436,10 @@ private:
                 runCommand(s.command);
                 return 0;
             }
+        }
+        if (verb == "texts" && rest.empty()) {
+            out_ << languageTemplate();
+            return 0;
         }
         if (verb == "text") {
             int id = 0;
