@@ -37,6 +37,7 @@
 #include "sim/bootloader.h"
 #include "sim/sim.h"
 #include "texts/text_ids.h"
+#include "texts/text_table.h"
 #include "texts/texts.h"
 
 namespace cvk {
@@ -65,8 +66,8 @@ std::string cliUsage()
            "  --layout XKB-LAYOUT         the keyboard layout for key names and signature strokes,\n"
            "                              such as us, se, de(nodeadkeys) (default: the session's)\n"
            "  --language CODE             use this interface language (Language.CODE) for this run\n"
-           "  --language-dir DIR          where Language.CODE files are looked up (default: the\n"
-           "                              current directory)\n"
+           "  --language-dir DIR          read Language.CODE from this folder only (default: the\n"
+           "                              current directory, then the shipped translations)\n"
            "  --simulate-bootloader[:k=v,...]\n"
            "                              update the firmware of a simulated device in bootloader mode\n"
            "                              (keys: absent, denied, busy-polls=N, poll-ms=N, bad-byte=ADDR,\n"
@@ -96,6 +97,8 @@ std::string cliUsage()
            "                        Profile, ...)\n"
            "  tray N                choose the N-th profile (from 0) of the notification-area menu\n"
            "  text ID               print the interface text ID\n"
+           "  texts                 print every built-in English text as a language file (line N =\n"
+           "                        text N), the start of a translation\n"
            "  button N [ctrl]       open the menu of button N (0 = the pad), with Ctrl held, and print it\n"
            "  describe N            the hover text of button N (0 = the pad)\n"
            "  show labels           the caption of every button\n"
@@ -572,6 +575,10 @@ private:
                 runCommand(s.command);
                 return 0;
             }
+        }
+        if (verb == "texts" && rest.empty()) {
+            out_ << languageTemplate();
+            return 0;
         }
         if (verb == "text") {
             int id = 0;

@@ -364,6 +364,37 @@ std::string decodeLanguageLine(std::string_view raw)
     return line;
 }
 
+std::string encodeLanguageLine(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c == '\r')
+            line += "\\r";
+        else if (c == '\t')
+            line += "\\t";
+        else
+            line += c;
+    }
+    return line;
+}
+
+std::string languageTemplate()
+{
+    std::string file;
+    int next = 1;
+    for (const TextRecord& r : kTexts) {
+        for (; next < r.id; ++next)
+            file += '\n';
+        file += encodeLanguageLine(r.text);
+        file += '\n';
+        next = r.id + 1;
+    }
+    return file;
+}
+
 void CTextTable::clear() { entries_.clear(); }
 
 void CTextTable::appendLine(std::string_view raw)

@@ -87,6 +87,17 @@ private:
 // escapes backslash-n, backslash-r, backslash-t become LF, CR and TAB.
 std::string decodeLanguageLine(std::string_view raw);
 
+// A text as one line of a language file: line feed, carriage return and tab
+// become backslash-n, -r and -t. A backslash stays as it is: the file format
+// has no escape for it, so a text holding a backslash followed by n, r or t
+// would read back differently (no built-in text does).
+std::string encodeLanguageLine(std::string_view text);
+
+// A language file holding every built-in English text: line N is text N,
+// lines 1 to the highest id, an empty line where a number has no text. The
+// starting point of a translation.
+std::string languageTemplate();
+
 // The table that text() reads; the application object owns it and keeps it
 // alive while set. nullptr: defaults only.
 void setActiveTexts(const CTextTable* table);

@@ -87,7 +87,8 @@ CDefaultLanguge::CDefaultLanguge(QWidget* parent) : QDialog(parent)
         const char* flag;
         bool offered;
     };
-    // Only English and Swedish translations are offered for now.
+    // English is built in and Swedish ships as a language file; the other
+    // languages have no translation yet.
     static constexpr Choice kChoices[] = {{"English", "EN", "en", true},
                                           {"Svenska", "SE", "se", true},
                                           {"Norska", "NO", "no", false},

@@ -193,9 +193,11 @@ int main(int argc, char** argv)
     QCommandLineOption settings(QStringLiteral("settings"),
                                 QStringLiteral("Keep settings and profiles in this INI file."),
                                 QStringLiteral("file"));
-    QCommandLineOption languageDir(QStringLiteral("language-dir"),
-                                   QStringLiteral("Look for the Language.<code> files in this folder."),
-                                   QStringLiteral("dir"));
+    QCommandLineOption languageDir(
+        QStringLiteral("language-dir"),
+        QStringLiteral("Read the Language.<code> file from this folder only (default: the "
+                       "current directory, then the shipped translations)."),
+        QStringLiteral("dir"));
     QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Start as usual, write the window as a PNG file once the start-up read and scan are "
