@@ -31,6 +31,8 @@ packages=(
     libhidapi-dev libusb-1.0-0-dev libudev-dev
     # core libraries
     libfmt-dev libxkbcommon-dev xkb-data
+    # the desktop's mouse settings on GNOME (GSettings, part of GIO)
+    libglib2.0-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # the layer check (tests/check_layers.py)

@@ -23,6 +23,7 @@
 #include "keys/key_table.h"
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
+#include "platform/linux/desktop_mouse.h"
 #include "platform/linux/dl_library.h"
 #include "platform/linux/libusb_control.h"
 #include "platform/linux/posix_temp_file.h"
@@ -80,6 +81,8 @@ std::string cliUsage()
            "\n"
            "Steps (each one argument; quote steps with spaces):\n"
            "  list                  scan for devices and print what was found\n"
+           "  desktop-mouse         print the desktop's mouse settings and where they come from:\n"
+           "                        swapped buttons (the window's question) and wheel scroll lines\n"
            "  udev-rule             print the udev rule that gives the logged-in user access\n"
            "  refresh               read the configuration from the device again\n"
            "  apply                 write the configuration into the device and verify it\n"
@@ -649,6 +652,8 @@ private:
             }
             return 0;
         }
+        if (verb == "desktop-mouse" && rest.empty())
+            return desktopMouse();
         if (verb == "list" && rest.empty())
             return ensureController() ? list() : 2;
         if (verb == "show")
@@ -657,6 +662,23 @@ private:
             return pump(rest);
         err_ << "cvkeys-cli: unknown step '" << step << "'\n";
         return 2;
+    }
+
+    // What the desktop says about the mouse, and where it says it: the
+    // window asks the swapped-buttons question when this disagrees with the
+    // device. The run itself keeps --swapped-buttons.
+    int desktopMouse()
+    {
+        const DesktopMouseSettings mouse;
+        const SwapReading swap = mouse.buttonsSwapped();
+        const WheelReading wheel = mouse.wheelScrollLines();
+        out_ << "desktop: " << mouse.desktopName() << "\n";
+        out_ << "buttons swapped: " << (swap.swapped ? "yes" : "no") << " (" << swap.source << ")\n";
+        if (wheel.lines)
+            out_ << "wheel scroll lines: " << *wheel.lines << " (" << wheel.source << ")\n";
+        else
+            out_ << "wheel scroll lines: none (" << wheel.source << ")\n";
+        return 0;
     }
 
     IKeyboardLayout& layout()

@@ -137,7 +137,16 @@ QString plainLines(const std::string& text)
 
 int QtSystemSettings::wheelScrollLines()
 {
-    return lines_ > 0 ? lines_ : QGuiApplication::styleHints()->wheelScrollLines();
+    return mouse_.wheelScrollLines().lines.value_or(QGuiApplication::styleHints()->wheelScrollLines());
+}
+
+void QtSystemSettings::setWheelScrollLines(int lines)
+{
+    // The window keeps the value it set either way; a desktop file that
+    // could not be written is only worth a line on the standard error.
+    std::string error;
+    if (!mouse_.setWheelScrollLines(lines, &error))
+        std::fprintf(stderr, "cvkeys: wheel scroll lines not set: %s\n", error.c_str());
 }
 
 std::vector<cvk::MonitorRect> QtSystemSettings::monitors()
@@ -153,7 +162,8 @@ std::vector<cvk::MonitorRect> QtSystemSettings::monitors()
 // ------------------------------------------------------------ window
 
 CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
-    : store_(ports.store),
+    : system_(ports.desktopMouse ? *ports.desktopMouse : cvk::sessionMouseSources()),
+      store_(ports.store),
       clock_(ports.clock),
       app_(ports.app),
       layout_(ports.layout),

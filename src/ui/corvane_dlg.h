@@ -13,6 +13,7 @@
 
 #include "app/main_controller.h"
 #include "config/catalogue.h"
+#include "platform/linux/desktop_mouse.h"
 #include "platform/system_settings.h"
 #include "ui/function_menu.h"
 #include "ui/picture_view.h"
@@ -30,17 +31,19 @@ class IHotplugMonitor;
 class IKeyboardLayout;
 }  // namespace cvk
 
-// Desktop settings as Qt sees them. Qt offers no way to change the wheel
-// scroll lines, so the value set is kept here only.
+// The desktop's settings: the mouse's from the desktop's own settings
+// (DesktopMouseSettings), the monitors from Qt. Where the desktop keeps no
+// wheel-lines setting, Qt's value applies until one is set.
 class QtSystemSettings final : public cvk::ISystemSettings {
 public:
+    explicit QtSystemSettings(cvk::DesktopMouseSources sources) : mouse_(std::move(sources)) {}
     int wheelScrollLines() override;
-    void setWheelScrollLines(int lines) override { lines_ = lines; }
-    bool buttonsSwapped() override { return false; }
+    void setWheelScrollLines(int lines) override;
+    bool buttonsSwapped() override { return mouse_.buttonsSwapped().swapped; }
     std::vector<cvk::MonitorRect> monitors() override;
 
 private:
-    int lines_ = 0;
+    cvk::DesktopMouseSettings mouse_;
 };
 
 namespace cvk::service {
@@ -60,6 +63,8 @@ struct DlgPorts {
     bool unattended = false;
     // What About's "Update firmware..." runs; null hides the button.
     cvk::service::CFirmwareService* firmware = nullptr;
+    // Where the desktop's mouse settings are read; null: this session's.
+    const cvk::DesktopMouseSources* desktopMouse = nullptr;
 };
 
 class CCorvaneDlg final : public QWidget, public cvk::IViewPort, public PictureHost {

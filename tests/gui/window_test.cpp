@@ -24,6 +24,7 @@
 #include "device/model_views.h"
 #include "device/models.h"
 #include "keys/key_table.h"
+#include "temp_dir.h"
 #include "test_support.h"
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -43,15 +44,19 @@ constexpr int kCursorSpeed = 19;
 // questions take their safe answer, as in a screenshot run.
 class WindowRig {
 public:
-    explicit WindowRig(const std::vector<std::string>& setups)
+    // The desktop's mouse settings come from `mouse`; by default a desktop
+    // without any, so that no test reads or writes the user's own.
+    explicit WindowRig(const std::vector<std::string>& setups, cvk::DesktopMouseSources mouse = {})
+        : mouseSources(std::move(mouse))
     {
         for (const std::string& setup : setups)
             bus.attach(setup);
         cvk::StartOptions options;
         options.language = "ENU";
         app.startUp(store, options, [](const std::string& preset) { return preset; });
-        dlg = std::make_unique<CCorvaneDlg>(
-            DlgPorts{bus, clock, store, app, &cvk::test::namedLayout("us"), nullptr, true});
+        DlgPorts ports{bus, clock, store, app, &cvk::test::namedLayout("us"), nullptr, true};
+        ports.desktopMouse = &mouseSources;
+        dlg = std::make_unique<CCorvaneDlg>(ports);
         dlg->show();
         dlg->start();
         settle();
@@ -106,6 +111,7 @@ public:
         settle();
     }
 
+    cvk::DesktopMouseSources mouseSources;
     cvk::sim::VirtualClock clock;
     cvk::sim::SimBus bus{clock};
     cvk::MemorySettingsStore store;
@@ -179,6 +185,29 @@ INSTANTIATE_TEST_SUITE_P(Window, EveryModel,
                                            ModelCase{"brill", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
                                            ModelCase{"arvel2", {0, 1, 3, 4, 5, 6, 7, 9}}),
                          [](const auto& param) { return std::string(param.param.setup); });
+
+// The configuration read asks the swapped-buttons question only when the
+// desktop's left-handed setting and the pad's disagree (the Dorrin's
+// factory block has its buttons unswapped).
+TEST(Window, SwappedButtonsQuestionFollowsTheDesktop)
+{
+    for (const bool leftHanded : {true, false}) {
+        cvk::TempDir config;
+        cvk::putFile(config / "kcminputrc",
+                     std::string("[Mouse]\nXLbInptLeftHanded=") + (leftHanded ? "true" : "false") + "\n");
+        cvk::DesktopMouseSources kde;
+        kde.desktop = "KDE";
+        kde.sessionType = "x11";
+        kde.configDir = config.path();
+        ::testing::internal::CaptureStderr();
+        {
+            WindowRig rig({"dorrin"}, kde);
+        }
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        const bool asked = err.find("Switch primary and secondary buttons") != std::string::npos;
+        EXPECT_EQ(asked, leftHanded) << err;
+    }
+}
 
 TEST(Window, ChoosingAMenuItemChangesTheBlockAndTheLabel)
 {
