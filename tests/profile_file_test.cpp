@@ -60,11 +60,13 @@ TEST(ProfileFile, ExportThenImportIntoAnEmptyStoreGivesTheSameProfiles)
         ASSERT_TRUE(in.ok) << in.message;
         EXPECT_EQ(loadStoredProfiles(target, listF), loadStoredProfiles(source, listF)) << listF;
         // And the stored values themselves, byte for byte.
-        for (const SettingEntry& e : target.all())
-            if (e.section != "Profile")
-                EXPECT_EQ(source.readBytes(e.section, e.entry).value_or(std::vector<uint8_t>{}),
-                          target.readBytes(e.section, e.entry).value_or(std::vector<uint8_t>{}))
-                    << e.section << "/" << e.entry;
+        for (const SettingEntry& e : target.all()) {
+            if (e.section == "Profile")
+                continue;
+            EXPECT_EQ(source.readBytes(e.section, e.entry).value_or(std::vector<uint8_t>{}),
+                      target.readBytes(e.section, e.entry).value_or(std::vector<uint8_t>{}))
+                << e.section << "/" << e.entry;
+        }
         EXPECT_EQ(exportProfiles(target, listF, {}).text, out.text);
     }
 }
@@ -112,15 +114,17 @@ TEST(ProfileFile, ABadFileIsRefusedWithItsLineAndChangesNothing)
         {"not a profile file", "hello\n", 1, "not a CV Keys profile file"},
         {"newer version", replaceLine(3, "cvkeys-profiles 2"), 3, "version 2"},
         {"bad list", replaceLine(4, "list G"), 4, "'list F' or 'list classic'"},
-        {"bad hex", replaceLine(9, "config 00 01 0G 00 00 00 00 00 00 00 00 00 00 00 00 00"), 9, "'0G' is not a byte"},
+        {"bad hex", replaceLine(9, "config 00 01 0G 00 00 00 00 00 00 00 00 00 00 00 00 00"), 9,
+         "'0G' is not a byte"},
         {"short line", replaceLine(9, "config 00 01"), 9, "this one 2"},
-        {"long line", replaceLine(9, "config" + std::string(17 * 3, ' ').replace(0, 51, std::string(17, 'x').size() ? "" : "") + " 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), 9, "this one more"},
+        {"long line", replaceLine(9, "config 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), 9,
+         "this one more"},
         {"missing config line", replaceLine(14, ""), 15, "7 config lines instead of 8"},
         {"unknown word", replaceLine(10, "colour red"), 10, "'colour' is not a line"},
         {"nameless", replaceLine(6, "profile "), 6, "no name"},
         {"no end", good.substr(0, good.rfind("end\n")), 0, "ends inside profile 'Office' (line 6)"},
         {"outside", good + "config 00\n", 16, "outside a profile"},
-        {"twice", good + good.substr(good.find("\nprofile") + 1), 17, "profile 'Office' twice"},
+        {"twice", good + good.substr(good.find("\nprofile") + 1), 16, "profile 'Office' twice"},
         {"bad escape", replaceLine(15, "text a\\qb\nend"), 15, "'\\q' is no escape"},
         {"not utf-8", replaceLine(6, "profile \xff\xfe"), 0, "not UTF-8"},
         {"empty", "", 0, "empty"},
@@ -195,7 +199,8 @@ TEST(ProfileFileCli, ExportAndImportThroughTheTool)
     EXPECT_EQ(cli({"--settings", fresh, "import-profiles", file, "--replace"}).rc, 0);
 
     const std::string exported = fileBytes(file);
-    CliResult e2 = cli({"--settings", fresh, "--list", "F", "export-profiles", (dir / "again.cvkp").string()});
+    CliResult e2 =
+        cli({"--settings", fresh, "--list", "F", "export-profiles", (dir / "again.cvkp").string()});
     ASSERT_EQ(e2.rc, 0) << e2.err;
     EXPECT_EQ(fileBytes(dir / "again.cvkp"), exported);
 
@@ -208,9 +213,18 @@ TEST(ProfileFileCli, ExportAndImportThroughTheTool)
         {{"import-profiles", file, "extra"}, "usage: import-profiles FILE [--replace]"},
         {{"--list", "X", "export-profiles", file}, "--list takes classic or F"},
         {{"--replace", "list"}, "--replace is for import-profiles"},
-        {{"export-profiles", file, "list", "--list", "F"}, ""},
+        {{"--list", "F", "import-profiles", file}, "--list is for export-profiles"},
     };
-    (void)usages;
+    for (const Usage& u : usages) {
+        CliResult r = cli(u.args);
+        EXPECT_EQ(r.rc, 2) << u.message;
+        EXPECT_NE(r.err.find(u.message), std::string::npos) << r.err;
+    }
+    // Words after the file are names, not steps.
+    CliResult noSuchProfile = cli({"--settings", fresh, "--list", "F", "export-profiles", file, "list"});
+    EXPECT_EQ(noSuchProfile.rc, 1);
+    EXPECT_EQ(noSuchProfile.err, "cvkeys-cli: export-profiles: the F list has no profile 'list'\n");
+    EXPECT_EQ(fileBytes(file), exported);  // a failed export leaves the file alone
 }
 
 }  // namespace

@@ -68,6 +68,9 @@ class IsolatedHome : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv)
 {
+    // The texts must not follow the machine's language (a Swedish locale
+    // would pick the shipped Swedish file on a first run).
+    ::setenv("LC_ALL", "C.UTF-8", 1);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new IsolatedHome);
     return RUN_ALL_TESTS();
