@@ -133,6 +133,14 @@ public:
     void pollWirelessStatus();
     // A device arrived or left: arms the scan timer (timer 1).
     void deviceChanged(bool arrival);
+    // Forgets the identity texts of the last read (serial, hardware key,
+    // firmware text), so that the next device's read does not inherit them.
+    void forgetIdentity()
+    {
+        window_.serialText.clear();
+        window_.hardwareKey.clear();
+        window_.firmwareText.clear();
+    }
     // Timer 1: runs the scan when the device-change timer is due.
     void pollDeviceChange();
 

@@ -1,14 +1,18 @@
 #include "cli/cli.h"
 
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fmt/format.h>
 #include <fstream>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "app/corvane_app.h"
+#include "app/deploy.h"
 #include "app/main_controller.h"
 #include "app/picture_area.h"
 #include "cli/cli_view.h"
@@ -36,6 +40,7 @@
 #include "profiles/profile_store.h"
 #include "service/firmware_service.h"
 #include "sim/bootloader.h"
+#include "sim/plug_plan.h"
 #include "sim/sim.h"
 #include "texts/text_ids.h"
 #include "texts/text_table.h"
@@ -213,6 +218,40 @@ bool writeWholeFile(const std::string& path, const std::string& text, std::strin
     return true;
 }
 
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\n\r") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string localTimeText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local))
+        return std::to_string(now);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+volatile std::sig_atomic_t& stopRequestedFlag()
+{
+    static volatile std::sig_atomic_t flag = 0;
+    return flag;
+}
+
+// Ctrl-C ends a deploy run between devices' steps instead of killing it
+// half-way through a write.
+void installInterruptHandler()
+{
+    std::signal(SIGINT, [](int) { stopRequestedFlag() = 1; });
+}
+
 class CliSession {
 public:
     CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err), view_(out) {}
@@ -277,6 +316,31 @@ public:
                 listF_ = *v == "F";
             } else if (a == "--replace") {
                 replace_ = true;
+            } else if (a == "--count" || a == "--log" || a == "--simulate-plug" || a == "--simulate-unplug") {
+                const std::string* v = value(a.c_str());
+                if (!v)
+                    return 2;
+                if (a == "--count") {
+                    if (!parseInt(*v, deployCount_) || deployCount_ < 1) {
+                        err_ << "cvkeys-cli: --count needs a positive number of devices\n";
+                        return 2;
+                    }
+                } else if (a == "--log") {
+                    deployLog_ = *v;
+                } else {
+                    try {
+                        plugSteps_.push_back(sim::parsePlugStep(*v, a == "--simulate-plug"));
+                    } catch (const std::invalid_argument& e) {
+                        err_ << "cvkeys-cli: " << a << " " << *v << ": " << e.what() << "\n";
+                        return 2;
+                    }
+                }
+            } else if (a == "deploy" && steps.empty() && !deployProfile_) {
+                if (i + 1 >= args.size()) {
+                    err_ << "cvkeys-cli: deploy needs the name of the profile to apply\n";
+                    return 2;
+                }
+                deployProfile_ = args[++i];
             } else if ((a == "export-profiles" || a == "import-profiles") && steps.empty() && !profileVerb_) {
                 profileVerb_ = a;
                 while (i + 1 < args.size() && !args[i + 1].starts_with("--"))
@@ -293,6 +357,18 @@ public:
             } else {
                 steps.push_back(a);
             }
+        }
+        if (deployProfile_) {
+            if (!steps.empty()) {
+                err_ << "cvkeys-cli: deploy runs alone; '" << steps.front() << "' cannot follow it\n";
+                return 2;
+            }
+            return deploy(*deployProfile_);
+        }
+        if (deployCount_ || !deployLog_.empty() || !plugSteps_.empty()) {
+            err_ << "cvkeys-cli: --count, --log, --simulate-plug and --simulate-unplug are for deploy "
+                    "PROFILE\n";
+            return 2;
         }
         if (profileVerb_) {
             if (!steps.empty()) {
@@ -779,6 +855,96 @@ private:
         return 0;
     }
 
+    // One period of the window's 100 ms timers.
+    void tickOnce()
+    {
+        CMainController& c = *controller_;
+        clock_->sleepMs(100);
+        if (hotplug_)
+            for (HotplugEvent e : hotplug_->drain())
+                c.deviceChanged(e == HotplugEvent::Arrival);
+        c.pollDeviceChange();
+        drainPosted();
+        c.updateFadeAndButtons();
+        c.pollWirelessStatus();
+        drainPosted();
+    }
+
+    int deploy(const std::string& profile)
+    {
+        if (!plugSteps_.empty() && simulate_.empty()) {
+            err_ << "cvkeys-cli: --simulate-plug and --simulate-unplug need simulated devices (--simulate "
+                    "none)\n";
+            return 2;
+        }
+        std::ofstream log;
+        if (!deployLog_.empty()) {
+            // Appended, never truncated: a log of many sessions.
+            const bool fresh = !std::ifstream(deployLog_).good() || std::ifstream(deployLog_).peek() == EOF;
+            log.open(deployLog_, std::ios::app);
+            if (!log) {
+                err_ << "cvkeys-cli: --log " << deployLog_ << ": cannot write the file\n";
+                return 2;
+            }
+            if (fresh)
+                log << "time,model,firmware,device id,result\n" << std::flush;
+        }
+        if (!ensureController())
+            return 2;
+        sim::SimPlugPlan* plan = nullptr;
+        if (simBus_) {
+            auto owned = std::make_unique<sim::SimPlugPlan>(*simBus_, *clock_, plugSteps_);
+            plan = owned.get();
+            hotplug_ = std::move(owned);
+        }
+        std::vector<std::string> messages;
+        view_.collectMessages = &messages;
+        stopRequestedFlag() = 0;
+        installInterruptHandler();
+        int64_t quietSince = -1;
+        DeployPorts ports{
+            *controller_,
+            *clock_,
+            [this] { tickOnce(); },
+            [this, plan, &quietSince] {
+                if (stopRequestedFlag())
+                    return true;
+                if (!simBus_)
+                    return false;
+                // A simulation ends when nothing is planned any more and the
+                // last device has had its time to be scanned.
+                if (!plan->finished() || controller_->device().deviceCount != 0) {
+                    quietSince = -1;
+                    return false;
+                }
+                if (quietSince < 0)
+                    quietSince = clock_->nowMs();
+                return clock_->nowMs() - quietSince > 5000;
+            },
+            [this] { return simBus_ ? fmt::format("t+{}ms", clock_->nowMs()) : localTimeText(); },
+            [this, &log](const DeployRecord& r) {
+                out_ << r.time << "  " << r.model << "  " << (r.firmware.empty() ? "-" : r.firmware) << "  "
+                     << (r.deviceId.empty() ? "-" : r.deviceId) << "  " << r.result << "\n"
+                     << std::flush;
+                if (!r.ok)
+                    err_ << '\a' << std::flush;
+                if (log.is_open())
+                    log << csvField(r.time) << ',' << csvField(r.model) << ',' << csvField(r.firmware) << ','
+                        << csvField(r.deviceId) << ',' << csvField(r.result) << '\n'
+                        << std::flush;
+            },
+            [&messages] { return std::exchange(messages, {}); },
+        };
+        if (!simBus_)
+            out_ << "deploy: waiting for a device (Ctrl-C ends)\n" << std::flush;
+        const DeployOutcome o = runDeploy(ports, profile, deployCount_);
+        view_.collectMessages = nullptr;
+        out_ << fmt::format("deploy: {} device{} set up, {} failed{}\n", o.done - std::min(o.done, o.failed),
+                            o.done - std::min(o.done, o.failed) == 1 ? "" : "s", o.failed,
+                            o.stopped && deployCount_ && o.done < deployCount_ ? " (stopped early)" : "");
+        return o.failed == 0 && !(deployCount_ && o.done < deployCount_) ? 0 : 1;
+    }
+
     int presenceStep(const std::string& verb, const std::string& rest)
     {
         if (!ensureController())
@@ -788,17 +954,8 @@ private:
             int ticks = 1;
             if (!rest.empty() && (!parseInt(rest, ticks) || ticks < 0 || ticks > 1000000))
                 return usageError("tick takes a number of 100 ms periods");
-            for (int i = 0; i < ticks; ++i) {
-                clock_->sleepMs(100);
-                if (hotplug_)
-                    for (HotplugEvent e : hotplug_->drain())
-                        c.deviceChanged(e == HotplugEvent::Arrival);
-                c.pollDeviceChange();
-                drainPosted();
-                c.updateFadeAndButtons();
-                c.pollWirelessStatus();
-                drainPosted();
-            }
+            for (int i = 0; i < ticks; ++i)
+                tickOnce();
             return 0;
         }
         if (!simBus_)
@@ -1097,6 +1254,10 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::vector<std::string> simulate_;
+    std::optional<std::string> deployProfile_;
+    int deployCount_ = 0;
+    std::string deployLog_;
+    std::vector<sim::PlugStep> plugSteps_;
     std::optional<std::string> profileVerb_;
     std::vector<std::string> profileArgs_;
     std::optional<bool> listF_;

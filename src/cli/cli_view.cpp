@@ -15,6 +15,10 @@ MessageAnswer CliView::messageBox(const std::string& caption, const std::string&
             answer = *nextAnswer;
         nextAnswer.reset();
     }
+    if (collectMessages) {
+        collectMessages->push_back(caption + ": " + text);
+        return answer;
+    }
     const char* name = answer == MessageAnswer::Yes ? "yes" : answer == MessageAnswer::No ? "no" : "ok";
     out_ << "message \"" << caption << "\" \"" << text << "\" -> " << name << "\n";
     return answer;

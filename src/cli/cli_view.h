@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/view_port.h"
 
@@ -47,6 +48,10 @@ public:
 
     // The answer to the next profile name dialog; nullopt cancels it.
     std::optional<std::optional<std::string>> nextProfileName;
+
+    // Where message boxes go instead of the output (a deploy run reports
+    // them in its device's line), with their default answers.
+    std::vector<std::string>* collectMessages = nullptr;
 
     // The answer to the next message box (one-shot).
     std::optional<MessageAnswer> nextAnswer;

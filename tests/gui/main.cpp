@@ -24,7 +24,8 @@ int main(int argc, char** argv)
     std::error_code ignored;
     fs::remove_all(home, ignored);
     fs::create_directories(home / "run");
-    fs::permissions(home / "run", fs::perms::owner_all, ignored);  // Qt refuses a runtime folder others may enter
+    fs::permissions(home / "run", fs::perms::owner_all,
+                    ignored);  // Qt refuses a runtime folder others may enter
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local" / "share").c_str(), 1);
