@@ -509,6 +509,43 @@ void CMainController::deleteProfile()
     selectionChanged();
 }
 
+std::string CMainController::exportProfileFile() const
+{
+    ProfileFile file;
+    file.listF = usesProfileListF(link_.state.modelCode);
+    file.profiles.assign(profiles_.list().begin(), profiles_.list().end());
+    return writeProfileFile(file);
+}
+
+ProfileTransfer CMainController::importProfileFile(std::string_view text, bool replace)
+{
+    ProfileTransfer result;
+    ProfileFileProblem problem;
+    const std::optional<ProfileFile> file = readProfileFile(text, &problem);
+    if (!file) {
+        result.message = problem.message();
+        return result;
+    }
+    const bool windowList = file->listF == usesProfileListF(link_.state.modelCode);
+    if (windowList) {
+        // Refused before anything is saved, against the names the window shows.
+        for (const CProfileClass& p : file->profiles) {
+            const auto& list = profiles_.list();
+            if (!replace && std::any_of(list.begin(), list.end(),
+                                        [&](const CProfileClass& q) { return q.name == p.name; })) {
+                result.message = fmt::format("the {} list has a profile '{}' already",
+                                             file->listF ? "F" : "classic", p.name);
+                return result;
+            }
+        }
+        saveProfiles();
+    }
+    result = importProfiles(store_, text, replace);
+    if (result.ok && windowList)
+        loadProfiles();
+    return result;
+}
+
 void CMainController::selectProfileByMenu(int n)
 {
     if (!profileAt(profiles_.list(), n))

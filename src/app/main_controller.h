@@ -19,6 +19,7 @@
 #include "device/wireless_status.h"
 #include "platform/settings_store.h"
 #include "platform/system_settings.h"
+#include "profiles/profile_file.h"
 #include "profiles/profile_session.h"
 
 namespace cvk {
@@ -116,6 +117,12 @@ public:
     void newProfile();
     void renameProfile();
     void deleteProfile();
+    // The profile file of the list the window shows, as it holds it now.
+    std::string exportProfileFile() const;
+    // A profile file into its list: the window's list is saved first (as
+    // Delete Profile saves it) and read again afterwards; a file of the
+    // other list goes straight into the settings. Any problem changes nothing.
+    ProfileTransfer importProfileFile(std::string_view text, bool replace);
 
     // Pointer settings: a slider knob dropped at x, a sensitivity spot, the
     // Brill pad switch. False from sensitivitySpot when the device has none.

@@ -6,6 +6,9 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +19,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -218,6 +222,26 @@ CCorvaneDlg::CCorvaneDlg(const DlgPorts& ports)
     }
     top->addWidget(profileBox_, 1);
     layout->addSpacing(kPictureGap);
+    profileBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(profileBox_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* exporting = menu.addAction(QStringLiteral("Export profiles..."));
+        QAction* importing = menu.addAction(QStringLiteral("Import profiles..."));
+        QAction* chosen = menu.exec(profileBox_->mapToGlobal(at));
+        if (chosen == exporting)
+            exportProfiles();
+        else if (chosen == importing)
+            importProfiles();
+    });
+    chooseProfileFileToSave = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Export profiles"),
+                                            QDir::home().filePath(QStringLiteral("profiles.cvkp")),
+                                            QStringLiteral("CV Keys profiles (*.cvkp);;All files (*)"));
+    };
+    chooseProfileFileToOpen = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Import profiles"), QDir::homePath(),
+                                            QStringLiteral("CV Keys profiles (*.cvkp);;All files (*)"));
+    };
 
     // The picture area spans the window's width, framed above and below.
     picture_ = new PictureView(*this, this);
@@ -559,6 +583,51 @@ void CCorvaneDlg::changeLanguageTo(const std::string& chosen)
     // The new language takes effect in a new copy of the program.
     restartRequested_ = true;
     endWindow();
+}
+
+void CCorvaneDlg::exportProfiles()
+{
+    const QString file = chooseProfileFileToSave ? chooseProfileFileToSave() : QString();
+    if (file.isEmpty())
+        return;
+    // QSaveFile replaces the file only once the whole text is written.
+    QSaveFile out(file);
+    const std::string text = controller_.exportProfileFile();
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+        !out.commit()) {
+        messageBox("CV Keys", "The profiles could not be written to " + file.toStdString() + ".",
+                   cvk::MessageStyle::Warning);
+        return;
+    }
+}
+
+void CCorvaneDlg::importProfiles()
+{
+    const QString file = chooseProfileFileToOpen ? chooseProfileFileToOpen() : QString();
+    if (file.isEmpty())
+        return;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        messageBox("CV Keys", "The file " + file.toStdString() + " cannot be read.",
+                   cvk::MessageStyle::Warning);
+        return;
+    }
+    const QByteArray bytes = in.read(static_cast<qint64>(cvk::kMaxProfileFileBytes) + 1);
+    const std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    cvk::ProfileTransfer t = controller_.importProfileFile(text, false);
+    // Names the list has already: replaced only when the user says so.
+    if (!t.ok && t.message.find("already") != std::string::npos &&
+        messageBox("CV Keys",
+                   "Import profiles: " + t.message + ".\n\nReplace the profiles of the same names?",
+                   cvk::MessageStyle::YesNoQuestion) == cvk::MessageAnswer::Yes)
+        t = controller_.importProfileFile(text, true);
+    if (!t.ok) {
+        messageBox("CV Keys",
+                   "Import profiles: " + file.toStdString() + ": " + t.message + ". Nothing was changed.",
+                   cvk::MessageStyle::Warning);
+        return;
+    }
+    messageBox("CV Keys", "Import profiles: " + t.message + ".", cvk::MessageStyle::Information);
 }
 
 void CCorvaneDlg::contextMenuEvent(QContextMenuEvent* event)

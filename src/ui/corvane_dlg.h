@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -121,6 +122,14 @@ public:
     // The function menu open now, or null.
     FunctionMenu* functionMenu() const { return openMenu_; }
     void openAbout();
+    // The profile row's context menu: the window's list to a profile file,
+    // and a profile file into the settings.
+    void exportProfiles();
+    void importProfiles();
+    // Where the file dialogs' answers come from; replaceable in tests. An
+    // empty name cancels.
+    std::function<QString()> chooseProfileFileToSave;
+    std::function<QString()> chooseProfileFileToOpen;
     void openHelp();
     // One of the window's dialogs, built as it would open for `button` but
     // not run (screenshots): keyboard, signature, about, language,

@@ -658,3 +658,53 @@ TEST(Window, AboutOpensFromTheLinkAndTheTrayCommand)
     rig.settle();
     EXPECT_EQ(rig.dlg->aboutOpened(), 2);
 }
+
+namespace {
+
+TEST(Window, ProfilesGoToAFileAndComeBackFromOne)
+{
+    cvk::TempDir dir("window-profiles");
+    const QString file = QString::fromStdString((dir / "office.cvkp").string());
+    std::string exported;
+    {
+        WindowRig rig({"dorrin"});
+        rig.dlg->chooseProfileFileToSave = [&file] { return file; };
+        rig.dlg->exportProfiles();
+        exported = cvk::fileBytes(file.toStdString());
+        EXPECT_EQ(exported, rig.core().exportProfileFile());
+        EXPECT_NE(exported.find("\nlist F\n\nprofile Desktop\nconfig "), std::string::npos) << exported;
+        // A cancelled dialog writes nothing.
+        rig.dlg->chooseProfileFileToSave = [] { return QString(); };
+        cvk::putFile(dir / "office.cvkp", "kept");
+        rig.dlg->exportProfiles();
+        EXPECT_EQ(cvk::fileBytes(dir / "office.cvkp"), "kept");
+    }
+
+    // Into another window's settings under a new name: the selector shows it.
+    WindowRig rig({"dorrin"});
+    std::string renamed = exported;
+    renamed.replace(renamed.find("profile Desktop"), 15, "profile Office");
+    cvk::putFile(dir / "office.cvkp", renamed);
+    rig.dlg->chooseProfileFileToOpen = [&file] { return file; };
+    rig.dlg->importProfiles();
+    rig.settle();
+    QStringList names;
+    for (const cvk::CProfileClass& p : rig.core().profiles().list())
+        names << QString::fromStdString(p.name);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Desktop"), QStringLiteral("Office")}));
+    EXPECT_EQ(cvk::loadStoredProfiles(rig.store, true).size(), 2u);
+
+    // The same again: the question to replace is answered No here (an
+    // unattended window), and nothing changes.
+    const auto before = rig.store.all().size();
+    rig.dlg->importProfiles();
+    EXPECT_EQ(rig.store.all().size(), before);
+    EXPECT_EQ(rig.core().profiles().list().size(), 2u);
+
+    // A broken file changes nothing either.
+    cvk::putFile(dir / "office.cvkp", "cvkeys-profiles 1\nlist F\nprofile X\nconfig 00\nend\n");
+    rig.dlg->importProfiles();
+    EXPECT_EQ(rig.core().profiles().list().size(), 2u);
+}
+
+}  // namespace
