@@ -57,6 +57,9 @@ std::string cliUsage()
         models += (models.empty() ? "" : ", ") + n;
     return "usage: cvkeys-cli [OPTION]... STEP...\n"
            "       cvkeys-cli [--simulate-bootloader[:k=v,...]] [--trace FILE] firmware-update FILE.hex\n"
+           "       cvkeys-cli [--count N] [--log FILE.csv] deploy PROFILE\n"
+           "       cvkeys-cli [--list classic|F] export-profiles FILE [NAME...]\n"
+           "       cvkeys-cli import-profiles FILE [--replace]\n"
            "\n"
            "Options:\n"
            "  --simulate MODEL[:k=v,...]  attach a simulated device instead of using real hardware;\n"
@@ -78,6 +81,15 @@ std::string cliUsage()
            "                              update the firmware of a simulated device in bootloader mode\n"
            "                              (keys: absent, denied, busy-polls=N, poll-ms=N, bad-byte=ADDR,\n"
            "                              unplug-after=N, latency=MS, version=0xNN)\n"
+           "\n"
+           "deploy PROFILE sets up one pad after the other: it waits for a pad, reads it, writes\n"
+           "PROFILE with verification, prints a line (and appends it to --log), waits until the pad is\n"
+           "unplugged, and goes on until --count pads are done or Ctrl-C; the exit status is 0 when\n"
+           "every pad succeeded. --simulate-plug MS:MODEL[:k=v,...] and --simulate-unplug MS:PID plug\n"
+           "and pull simulated pads at virtual times.\n"
+           "export-profiles FILE writes the profiles (all, or the NAMEs) of the attached model's list\n"
+           "(or --list) to a profile file; import-profiles FILE checks one completely and adds its\n"
+           "profiles (--replace: also over profiles of the same names).\n"
            "\n"
            "firmware-update FILE.hex checks the Intel HEX image completely, then erases, programs and\n"
            "verifies the device in bootloader mode (USB 03EB:2FFA) and starts the new firmware. It\n"
@@ -902,10 +914,19 @@ private:
         stopRequestedFlag() = 0;
         installInterruptHandler();
         int64_t quietSince = -1;
+        int ticks = 0;
         DeployPorts ports{
             *controller_,
             *clock_,
-            [this] { tickOnce(); },
+            [this, &ticks] {
+                tickOnce();
+                // Without a hotplug monitor (no udev here) arrivals come only
+                // from a scan of our own, once a second.
+                if (!simBus_ && (!hotplug_ || hotplug_->fd() < 0) && ++ticks % 10 == 0) {
+                    controller_->scanDevices();
+                    drainPosted();
+                }
+            },
             [this, plan, &quietSince] {
                 if (stopRequestedFlag())
                     return true;
