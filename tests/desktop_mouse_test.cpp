@@ -3,6 +3,7 @@
 // cvkeys-cli step that shows them. Every file lives in the test's own home.
 
 #include "platform/linux/desktop_mouse.h"
+#include "scoped_env.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -45,29 +46,6 @@ DesktopMouseSources kdeSources(const fs::path& configDir, const std::string& ses
     s.ownVendorId = kOwnVendor;
     return s;
 }
-
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            previous_ = old;
-        ::setenv(name, value, 1);
-    }
-    ~EnvironmentVariable()
-    {
-        if (previous_)
-            ::setenv(name_, previous_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    EnvironmentVariable(const EnvironmentVariable&) = delete;
-    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 // ------------------------------------------------------------ KDE buttons
 

@@ -21,6 +21,7 @@
 
 #include "firmware/isp_standin_control.h"
 #include "platform/linux/dl_library.h"
+#include "scoped_env.h"
 #include "service/firmware_update.h"
 #include "service/isp_library.h"
 
@@ -63,27 +64,6 @@ public:
 
 private:
     fs::path previous_;
-};
-
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            previous_ = old;
-        ::setenv(name, value, 1);
-    }
-    ~EnvironmentVariable()
-    {
-        if (previous_)
-            ::setenv(name_, previous_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
 };
 
 // ---- Loader ----

@@ -77,8 +77,10 @@ public:
         return false;
     }
 
-    // Exactly 16 two-digit hex bytes after the keyword.
-    bool bytes(int lineNo, std::string_view rest, uint8_t* out)
+    // Exactly 16 hex numbers of `digits` digits each after the keyword:
+    // bytes (2 digits) or UTF-16 units (4).
+    template <class T>
+    bool hexRow(int lineNo, std::string_view rest, std::size_t digits, const char* what, T* out)
     {
         int n = 0;
         std::size_t i = 0;
@@ -91,43 +93,17 @@ public:
             while (j < rest.size() && rest[j] != ' ' && rest[j] != '\t')
                 ++j;
             const std::string_view token = rest.substr(i, j - i);
-            if (token.size() != 2 || !std::isxdigit(static_cast<unsigned char>(token[0])) ||
-                !std::isxdigit(static_cast<unsigned char>(token[1])))
-                return fail(lineNo, fmt::format("'{}' is not a byte in hex (two digits such as 0A)", token));
-            if (n == kBytesPerLine)
-                return fail(lineNo, fmt::format("a line holds {} bytes, this one more", kBytesPerLine));
-            out[n++] = static_cast<uint8_t>(std::stoi(std::string(token), nullptr, 16));
-            i = j;
-        }
-        if (n != kBytesPerLine)
-            return fail(lineNo, fmt::format("a line holds {} bytes, this one {}", kBytesPerLine, n));
-        return true;
-    }
-
-    bool units(int lineNo, std::string_view rest, char16_t* out)
-    {
-        int n = 0;
-        std::size_t i = 0;
-        while (i < rest.size()) {
-            if (rest[i] == ' ') {
-                ++i;
-                continue;
-            }
-            std::size_t j = rest.find(' ', i);
-            if (j == std::string_view::npos)
-                j = rest.size();
-            const std::string_view token = rest.substr(i, j - i);
-            if (token.size() != 4 || !std::all_of(token.begin(), token.end(), [](char c) {
+            if (token.size() != digits || !std::all_of(token.begin(), token.end(), [](char c) {
                     return std::isxdigit(static_cast<unsigned char>(c)) != 0;
                 }))
-                return fail(lineNo, fmt::format("'{}' is not a UTF-16 unit in hex (four digits)", token));
+                return fail(lineNo, fmt::format("'{}' is not a {} in hex ({} digits)", token, what, digits));
             if (n == kBytesPerLine)
-                return fail(lineNo, fmt::format("a line holds {} units, this one more", kBytesPerLine));
-            out[n++] = static_cast<char16_t>(std::stoi(std::string(token), nullptr, 16));
+                return fail(lineNo, fmt::format("a line holds {} {}s, this one more", kBytesPerLine, what));
+            out[n++] = static_cast<T>(std::stoul(std::string(token), nullptr, 16));
             i = j;
         }
         if (n != kBytesPerLine)
-            return fail(lineNo, fmt::format("a line holds {} units, this one {}", kBytesPerLine, n));
+            return fail(lineNo, fmt::format("a line holds {} {}s, this one {}", kBytesPerLine, what, n));
         return true;
     }
 
@@ -294,14 +270,14 @@ std::optional<ProfileFile> readProfileFile(std::string_view text, ProfileFilePro
             if (configLines == kConfigLines)
                 return refuse(problem, lineNo,
                               fmt::format("a profile has {} config lines, this is one more", kConfigLines));
-            if (!r.bytes(lineNo, rest, open->configuration.data() + configLines * kBytesPerLine))
+            if (!r.hexRow(lineNo, rest, 2, "byte", open->configuration.data() + configLines * kBytesPerLine))
                 return std::nullopt;
             ++configLines;
         } else if (word == "strokes") {
             if (strokeLines == kStrokeLines)
                 return refuse(problem, lineNo,
                               fmt::format("a profile has {} strokes lines, this is one more", kStrokeLines));
-            if (!r.bytes(lineNo, rest, open->signature.data() + strokeLines * kBytesPerLine))
+            if (!r.hexRow(lineNo, rest, 2, "byte", open->signature.data() + strokeLines * kBytesPerLine))
                 return std::nullopt;
             ++strokeLines;
         } else if (word == "text") {
@@ -315,7 +291,7 @@ std::optional<ProfileFile> readProfileFile(std::string_view text, ProfileFilePro
         } else if (word == "text-units") {
             if (haveText || unitLines == kTextUnitLines)
                 return refuse(problem, lineNo, "the profile has its text already");
-            if (!r.units(lineNo, rest, open->signatureText.data() + unitLines * kBytesPerLine))
+            if (!r.hexRow(lineNo, rest, 4, "unit", open->signatureText.data() + unitLines * kBytesPerLine))
                 return std::nullopt;
             ++unitLines;
         } else if (word == "end" && rest.empty()) {
