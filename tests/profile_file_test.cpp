@@ -192,8 +192,19 @@ TEST(ProfileFileCli, ExportAndImportThroughTheTool)
     CliResult i = cli({"--settings", fresh, "import-profiles", file});
     ASSERT_EQ(i.rc, 0) << i.err;
     EXPECT_EQ(i.out, "import-profiles: 1 added, 0 replaced in the F list\n  Desktop\n");
+    const std::string settingsBefore = fileBytes(fresh);
     CliResult again = cli({"--settings", fresh, "import-profiles", file});
     EXPECT_EQ(again.rc, 1);
+    EXPECT_EQ(fileBytes(fresh), settingsBefore);  // the settings file as it was
+    const std::string cut = (dir / "cut.cvkp").string();
+    putFile(cut, fileBytes(file).substr(0, fileBytes(file).size() / 2));
+    CliResult truncated = cli({"--settings", fresh, "import-profiles", cut, "--replace"});
+    EXPECT_EQ(truncated.rc, 1);
+    // Cut in the middle of a config line: that line is named.
+    EXPECT_NE(truncated.err.find(": line 9: a line holds 16 bytes, this one 5; nothing was changed"),
+              std::string::npos)
+        << truncated.err;
+    EXPECT_EQ(fileBytes(fresh), settingsBefore);
     EXPECT_NE(again.err.find("has a profile 'Desktop' already"), std::string::npos) << again.err;
     EXPECT_NE(again.err.find("nothing was changed"), std::string::npos) << again.err;
     EXPECT_EQ(cli({"--settings", fresh, "import-profiles", file, "--replace"}).rc, 0);
