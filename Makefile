@@ -46,9 +46,10 @@ asan: deps
 	$(CMAKE) --build --preset asan
 	$(CTEST) --preset asan -j $(CTEST_JOBS)
 
+# One run of every benchmark as one table (scripts/bench-table.py); ARGS go
+# to it (--markdown for README's table).
 bench: build
-	$(BUILD_DIR)/bench/cvk_bench $(ARGS)
-	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/cvk_window_bench $(ARGS)
+	python3 scripts/bench-table.py $(BUILD_DIR) $(ARGS)
 
 # The Debian package (build/package/package/cvkeys_VERSION_ARCH.deb), built
 # for /usr without the tests; check-package lints it, installs it into a
