@@ -570,9 +570,11 @@ bool CMainController::matchProfile()
     if (const int line = profiles_.lineMatching(config_, hasTextAreas(s.modelCode)); line >= 0)
         selectLine(line);
     // Before the pointer settings the plain resolution modes follow the
-    // desktop width.
-    if (s.deviceCount == 1 && s.firmwareVersion < kPointerSettingsFirmware && !s.commandFamily() &&
-        config_.block[kPosResolutionMode] < 3) {
+    // desktop width. Old firmware takes the change at once, so not on the
+    // cleared block a failed read left: it does not say which mode the
+    // device has.
+    if (s.deviceCount == 1 && !window_.readFailed && s.firmwareVersion < kPointerSettingsFirmware &&
+        !s.commandFamily() && config_.block[kPosResolutionMode] < 3) {
         const uint8_t wanted = resolutionModeForWidth(desktopWidthPx());
         if (config_.block[kPosResolutionMode] != wanted) {
             setByte(link_, config_, kPosResolutionMode, wanted);
