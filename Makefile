@@ -13,7 +13,7 @@ PACKAGE_DIR := build/package
 
 .NOTPARALLEL:
 .DEFAULT_GOAL := build
-.PHONY: deps configure build run demo cli test asan bench package check-package install format check-format clean
+.PHONY: deps configure build run demo cli test asan tsan bench package check-package install format check-format clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -48,6 +48,17 @@ asan: deps
 
 # One run of every benchmark as one table (scripts/bench-table.py); ARGS go
 # to it (--markdown for README's table).
+# The tests that run threads and processes (hotplug, single instance, the
+# firmware update's worker), under ThreadSanitizer. Qt is not built for it,
+# so its internals are suppressed (tests/sanitizers/tsan.supp).
+TSAN_TESTS := Hotplug|Udev|SingleInstance|FirmwareDialog|FirmwareUpdateWindow
+tsan: deps
+	$(CMAKE) --preset tsan
+	$(CMAKE) --build --preset tsan
+	cd build/tsan && QT_QPA_PLATFORM=offscreen \
+		TSAN_OPTIONS="suppressions=$(CURDIR)/tests/sanitizers/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+		$(CTEST) -j $(CTEST_JOBS) -R '$(TSAN_TESTS)' --output-on-failure --no-tests=error
+
 bench: build
 	python3 scripts/bench-table.py $(BUILD_DIR) $(ARGS)
 
@@ -75,4 +86,4 @@ check-format:
 	bash scripts/check-format.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(PACKAGE_DIR) build/tsan
