@@ -37,9 +37,10 @@ LAYERS = [
     ("service", ["platform"]),
     ("platform/linux", ["platform"]),
     ("platform/qt", ["platform"]),
+    ("platform/windows", ["platform"]),
     ("sim", ["platform", "config"]),
     ("cli", ["platform", "texts", "config", "device", "profiles", "keys", "app", "service",
-             "platform/linux", "platform/qt", "sim"]),
+             "platform/linux", "platform/qt", "platform/windows", "sim"]),
     ("ui", ["platform", "texts", "config", "device", "profiles", "keys", "app", "service",
             "platform/linux", "platform/qt", "sim"]),
 ]

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fmt/chrono.h>
 #include <fmt/format.h>
 #include <fstream>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "app/main_controller.h"
 #include "app/picture_area.h"
 #include "cli/cli_view.h"
+#include "cli/os_backends.h"
 #include "cli/udev_rule.h"
 #include "config/catalogue.h"
 #include "config/descriptions.h"
@@ -27,15 +29,7 @@
 #include "keys/key_table.h"
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
-#include "platform/linux/desktop_mouse.h"
-#include "platform/linux/dl_library.h"
-#include "platform/linux/libusb_control.h"
-#include "platform/linux/posix_temp_file.h"
-#include "platform/linux/system_hid_bus.h"
-#include "platform/linux/udev_hotplug.h"
-#include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
-#include "platform/qt/qsettings_store.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
 #include "service/firmware_service.h"
@@ -243,12 +237,11 @@ std::string csvField(const std::string& text)
 std::string localTimeText()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (!localtime_r(&now, &local))
+    try {
+        return fmt::format("{:%Y-%m-%d %H:%M:%S}", fmt::localtime(now));
+    } catch (const fmt::format_error&) {
         return std::to_string(now);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
+    }
 }
 
 volatile std::sig_atomic_t& stopRequestedFlag()
@@ -303,9 +296,10 @@ public:
                 } else if (a == "--language-dir")
                     startOptions_.languageDir = *v;
                 else if (a == "--layout") {
-                    layout_ = makeXkbLayoutFromName(*v);
+                    layout_ = os::namedLayout(*v);
                     if (!layout_) {
-                        err_ << "cvkeys-cli: --layout " << *v << ": no such keyboard layout in xkb-data\n";
+                        err_ << "cvkeys-cli: --layout " << *v << ": no such keyboard layout in "
+                             << os::namedLayoutSource() << "\n";
                         return 2;
                     }
                 } else if (!parseInt(*v, desktopWidth_) || desktopWidth_ <= 0) {
@@ -453,11 +447,11 @@ private:
             out_ << "message \"" << service::kMissingFunctionCaption << "\" \""
                  << service::kMissingFunctionText << "\" -> OK\n";
         };
-        PosixTempFiles tempFiles;
+        const std::unique_ptr<ITempFiles> tempFiles = os::tempFiles();
         std::unique_ptr<IClock> clock;
         std::unique_ptr<IUsbControl> usb;
         std::unique_ptr<sim::SimBootloader> bootloader;
-        std::unique_ptr<DlLibraryLoader> loader;
+        std::unique_ptr<ILibraryLoader> loader;
         if (simulateBootloader_) {
             sim::SimBootloaderConfig config;
             try {
@@ -477,15 +471,13 @@ private:
                 err_ << "cvkeys-cli: --trace records simulated devices only; add --simulate-bootloader\n";
                 return 2;
             }
-            clock = std::make_unique<SteadyClock>();
-            loader = std::make_unique<DlLibraryLoader>(DlLibraryLoader::defaultFolders());
-            auto libusb = std::make_unique<LibusbControl>();
-            if (libusb->ok())
-                usb = std::move(libusb);
+            clock = os::systemClock();
+            loader = os::programmingLibraryLoader();
+            usb = os::usbControl();
         }
         // A simulated device is programmed by our own backend only.
         service::CFirmwareService service(bootloader ? nullptr : loader.get(),
-                                          bootloader ? bootloader.get() : usb.get(), tempFiles, *clock,
+                                          bootloader ? bootloader.get() : usb.get(), *tempFiles, *clock,
                                           missing);
         int rc = 0;
         {
@@ -495,8 +487,8 @@ private:
         if (rc != service::kUpdateOk)
             out_ << service::updateFailedText(rc) << "\n";
         if (rc == service::kNoIspBackend)
-            err_ << "cvkeys-cli: no programming backend: neither libAtJniIsp.so nor USB access (libusb) is "
-                    "available\n";
+            err_ << "cvkeys-cli: no programming backend: neither " << os::programmingLibraryFile()
+                 << " nor USB access is available\n";
         return rc;
     }
 
@@ -564,14 +556,15 @@ private:
             return true;
         if (settingsPath_ == ":memory:")
             store_ = std::make_unique<MemorySettingsStore>();
-        else if (const std::optional<std::string> problem =
-                     settingsPath_.empty() ? std::nullopt : settingsFileProblem(settingsPath_)) {
-            err_ << "cvkeys-cli: --settings " << settingsPath_ << ": " << *problem << "\n";
-            return false;
-        } else if (!settingsPath_.empty())
-            store_ = makeFileSettingsStore(settingsPath_);
-        else
-            store_ = makeUserSettingsStore("cvkeys");
+        else if (!settingsPath_.empty()) {
+            std::string problem;
+            store_ = os::settingsAt(settingsPath_, &problem);
+            if (!store_) {
+                err_ << "cvkeys-cli: --settings " << settingsPath_ << ": " << problem << "\n";
+                return false;
+            }
+        } else
+            store_ = os::userSettings("cvkeys");
         return true;
     }
 
@@ -586,17 +579,16 @@ private:
                 err_ << "cvkeys-cli: --trace records simulated devices only; add --simulate\n";
                 return false;
             }
-            clock_ = std::make_unique<SteadyClock>();
-            systemBus_ = makeSystemHidBus();
+            clock_ = os::systemClock();
+            systemBus_ = os::systemHidBus();
             bus_ = systemBus_.get();
-            auto monitor = std::make_unique<UdevHotplugMonitor>();
+            hotplug_ = os::hotplugMonitor();
             // The enumeration is kept between hotplug events only when every
             // event is seen.
-            if (monitor->available()) {
+            if (hotplug_) {
                 cachingBus_ = std::make_unique<CachingHidBus>(*systemBus_);
                 bus_ = cachingBus_.get();
             }
-            hotplug_ = std::move(monitor);
         } else {
             clock_ = std::make_unique<sim::VirtualClock>();
             simBus_ = std::make_unique<sim::SimBus>(*clock_);
@@ -757,22 +749,20 @@ private:
     // device. The run itself keeps --swapped-buttons.
     int desktopMouse()
     {
-        const DesktopMouseSettings mouse;
-        const SwapReading swap = mouse.buttonsSwapped();
-        const WheelReading wheel = mouse.wheelScrollLines();
-        out_ << "desktop: " << mouse.desktopName() << "\n";
-        out_ << "buttons swapped: " << (swap.swapped ? "yes" : "no") << " (" << swap.source << ")\n";
-        if (wheel.lines)
-            out_ << "wheel scroll lines: " << *wheel.lines << " (" << wheel.source << ")\n";
+        const os::DesktopMouse mouse = os::desktopMouse();
+        out_ << "desktop: " << mouse.desktop << "\n";
+        out_ << "buttons swapped: " << (mouse.swapped ? "yes" : "no") << " (" << mouse.swapSource << ")\n";
+        if (mouse.wheelLines)
+            out_ << "wheel scroll lines: " << *mouse.wheelLines << " (" << mouse.wheelSource << ")\n";
         else
-            out_ << "wheel scroll lines: none (" << wheel.source << ")\n";
+            out_ << "wheel scroll lines: none (" << mouse.wheelSource << ")\n";
         return 0;
     }
 
     IKeyboardLayout& layout()
     {
         if (!layout_)
-            layout_ = makeSessionKeyboardLayout();
+            layout_ = os::sessionLayout();
         return *layout_;
     }
 

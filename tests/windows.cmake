@@ -1,0 +1,47 @@
+# The Windows test program: the core's and the tool's tests plus the Win32
+# backends' own, run under Wine. The tests of the Linux and Qt backends stay
+# in the Linux build.
+add_subdirectory(/usr/src/googletest ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB CVK_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+set(_linux_backend_tests
+  desktop_mouse_test hidapi_bus_test hotplug_test libusb_control_test xkb_layout_test
+  gui_single_instance_test settings_store_test test_home_test)
+foreach(_test IN LISTS _linux_backend_tests)
+  list(FILTER CVK_TEST_SOURCES EXCLUDE REGEX "/${_test}\\.cpp$")
+endforeach()
+file(GLOB CVK_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*_test.cpp)
+add_executable(cvk_tests ${CVK_TEST_SOURCES} ${CVK_WINDOWS_TEST_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/test_main.cpp)
+target_include_directories(cvk_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(cvk_tests PRIVATE cvk_cli cvk_sim cvk_core cvk_os gtest cvk_warnings)
+target_compile_definitions(cvk_tests PRIVATE
+  CVK_TEST_HOME_ROOT="${CMAKE_CURRENT_BINARY_DIR}/test-home"
+  CVK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
+# The stand-in programming library, as the DLL the program loads.
+set(_isp_standin_dir ${CMAKE_CURRENT_BINARY_DIR}/isp-standin)
+foreach(_variant IN ITEMS full missing)
+  add_library(isp_standin_${_variant} MODULE ${CMAKE_CURRENT_SOURCE_DIR}/isp_standin/isp_standin.cpp)
+  set_target_properties(isp_standin_${_variant} PROPERTIES
+    PREFIX "" OUTPUT_NAME AtJniIsp SUFFIX ".dll"
+    LIBRARY_OUTPUT_DIRECTORY ${_isp_standin_dir}/${_variant})
+  target_link_options(isp_standin_${_variant} PRIVATE -static)
+  target_link_libraries(isp_standin_${_variant} PRIVATE cvk_warnings)
+  add_dependencies(cvk_tests isp_standin_${_variant})
+endforeach()
+target_compile_definitions(isp_standin_missing PRIVATE CVK_STANDIN_LEAVE_OUT)
+target_compile_definitions(cvk_tests PRIVATE
+  CVK_ISP_STANDIN_DIR="${_isp_standin_dir}/full"
+  CVK_ISP_STANDIN_MISSING_DIR="${_isp_standin_dir}/missing")
+
+# Wine in a prefix of the build tree's own, never the user's ~/.wine.
+set(CVK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(_wine_env "WINEPREFIX=${CVK_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+# Each Wine start costs a second or more: the suite runs as one program
+# rather than one process per test.
+add_test(NAME windows_suite COMMAND cvk_tests)
+set_tests_properties(windows_suite PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
+add_test(NAME windows_cli_writes_the_registry
+  COMMAND ${CMAKE_COMMAND} -DCVKEYS_CLI=$<TARGET_FILE:cvkeys-cli> -DWINE=${CVK_WINE}
+    -DWINEPREFIX=${CVK_WINEPREFIX} -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_registry.cmake)
+set_tests_properties(windows_cli_writes_the_registry PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 300)
