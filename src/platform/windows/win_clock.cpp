@@ -7,7 +7,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// clang-format off: timeapi.h needs the types of windows.h.
+// timeapi.h needs the types of windows.h.
+// clang-format off
 #include <timeapi.h>
 // clang-format on
 

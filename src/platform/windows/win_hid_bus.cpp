@@ -7,11 +7,12 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// clang-format off: the HID headers need the types of windows.h; mingw-w64's
-// declare C functions without saying so to C++.
+// The HID headers need the types of windows.h and hidsdi.h before hidpi.h;
+// mingw-w64's declare C functions without saying so to C++.
+// clang-format off
 extern "C" {
-#include <hidpi.h>
 #include <hidsdi.h>
+#include <hidpi.h>
 }
 #include <setupapi.h>
 // clang-format on

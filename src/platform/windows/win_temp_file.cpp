@@ -7,7 +7,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// clang-format off: bcrypt.h needs the types of windows.h.
+// bcrypt.h needs the types of windows.h.
+// clang-format off
 #include <bcrypt.h>
 // clang-format on
 
