@@ -77,7 +77,7 @@ public:
     // Runs one request started by start(overlapped) and waits up to
     // timeoutMs for it. A request still pending then is cancelled and waited
     // for, so that the buffer is never written after we returned. The bytes
-    // transferred, or -1.
+    // transferred, or -1 (also for none).
     template <typename Start>
     long run(HANDLE device, int timeoutMs, Start start)
     {
@@ -86,14 +86,15 @@ public:
         ::ResetEvent(event_.get());
         if (!start(&overlapped) && ::GetLastError() != ERROR_IO_PENDING)
             return -1;
-        const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+        // A negative bound counts as 0: a transfer never waits unbounded.
+        const auto wait = static_cast<DWORD>(std::max(timeoutMs, 0));
         DWORD done = 0;
         if (::WaitForSingleObject(event_.get(), wait) != WAIT_OBJECT_0) {
             ::CancelIoEx(device, &overlapped);
             ::GetOverlappedResult(device, &overlapped, &done, TRUE);
             return -1;
         }
-        if (!::GetOverlappedResult(device, &overlapped, &done, FALSE))
+        if (!::GetOverlappedResult(device, &overlapped, &done, FALSE) || done == 0)
             return -1;
         return static_cast<long>(done);
     }
@@ -147,10 +148,11 @@ public:
 
     std::optional<std::vector<uint8_t>> indexedString(int index, std::size_t maxBytes) override
     {
-        if (index < 0)
+        if (index < 0 || index > 255)
             return std::nullopt;
-        // A USB string descriptor holds at most 126 units; the zero-filled
-        // buffer shows where the string ends.
+        // A USB string descriptor holds at most 126 units. The call does not
+        // say how many it gave: the zero-filled buffer shows where they end,
+        // so zero units at the descriptor's end are lost (inner ones stay).
         std::vector<wchar_t> units(std::max<std::size_t>(maxBytes / 2 + 1, 128) + 1, L'\0');
         const auto bytes = static_cast<ULONG>((units.size() - 1) * sizeof(wchar_t));
         if (!::HidD_GetIndexedString(handle_.get(), static_cast<ULONG>(index), units.data(), bytes))
