@@ -10,7 +10,12 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// clang-format off
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +30,25 @@ namespace {
 bool exists(const std::string& path)
 {
     return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string userSid()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    std::vector<DWORD> storage(256);
+    DWORD size = 0;
+    std::string text;
+    wchar_t* sid = nullptr;
+    if (::GetTokenInformation(token, TokenUser, storage.data(), static_cast<DWORD>(storage.size() * 4),
+                              &size) &&
+        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid, &sid)) {
+        text = win::narrow(sid);
+        ::LocalFree(sid);
+    }
+    ::CloseHandle(token);
+    return text;
 }
 
 std::vector<uint8_t> contentOf(const std::string& path)
@@ -59,6 +83,39 @@ TEST(WinTempFiles, EveryFileGetsANewName)
     auto second = files.create(content, nullptr);
     ASSERT_TRUE(first && second);
     EXPECT_NE(first->path(), second->path());
+}
+
+TEST(WinTempFiles, OnlyTheOwnerIsLetIn)
+{
+    WinTempFiles files;
+    auto file = files.create(std::vector<uint8_t>{1}, nullptr);
+    ASSERT_NE(file, nullptr);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL acl = nullptr;
+    std::wstring path = win::wide(file->path());
+    ASSERT_EQ(::GetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, &acl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+    const std::string dacl = win::narrow(text);
+    ::LocalFree(text);
+    ::LocalFree(descriptor);
+
+    // Only this user and the system itself (which Wine always lists) may be
+    // let in: no entry for everyone, the users or the administrators.
+    const std::string user = userSid();
+    ASSERT_FALSE(user.empty());
+    std::vector<std::string> trustees;
+    for (std::size_t open = dacl.find('('); open != std::string::npos; open = dacl.find('(', open + 1)) {
+        const std::size_t close = dacl.find(')', open);
+        const std::string ace = dacl.substr(open + 1, close - open - 1);
+        trustees.push_back(ace.substr(ace.rfind(';') + 1));
+    }
+    EXPECT_NE(std::find(trustees.begin(), trustees.end(), user), trustees.end()) << dacl;
+    for (const std::string& trustee : trustees)
+        EXPECT_TRUE(trustee == user || trustee == "SY") << dacl;
 }
 
 TEST(WinTempFiles, MissingFolderIsAClearError)

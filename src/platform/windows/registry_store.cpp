@@ -59,12 +59,14 @@ std::optional<RawValue> queryValue(HKEY key, const std::wstring& name)
         LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size);
         if (status != ERROR_SUCCESS)
             return std::nullopt;
-        value.data.resize(size);
-        status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type,
-                                    size ? value.data.data() : nullptr, &size);
+        // Never a null buffer: with one the call reports success and the
+        // size of a value that grew meanwhile, without reading it.
+        value.data.resize(std::max<DWORD>(size, 1));
+        size = static_cast<DWORD>(value.data.size());
+        status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
         if (status == ERROR_MORE_DATA)
             continue;
-        if (status != ERROR_SUCCESS)
+        if (status != ERROR_SUCCESS || size > value.data.size())
             return std::nullopt;
         value.data.resize(size);
         return value;
@@ -134,19 +136,19 @@ void listValues(HKEY key, const std::string& section, std::vector<SettingEntry>&
         return;
     std::wstring name(maxName + 1, L'\0');
     RawValue raw;
-    raw.data.resize(maxData);
+    raw.data.resize(std::max<DWORD>(maxData, 1));  // never null, as in queryValue
     for (DWORD index = 0;;) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD size = static_cast<DWORD>(raw.data.size());
-        const LSTATUS status = ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &raw.type,
-                                               raw.data.empty() ? nullptr : raw.data.data(), &size);
+        const LSTATUS status =
+            ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &raw.type, raw.data.data(), &size);
         if (status == ERROR_MORE_DATA) {
             // Changed since the size query: grow and ask for the same value.
             name.resize(std::max<std::size_t>(name.size() * 2, 256));
             raw.data.resize(std::max<std::size_t>(raw.data.size() * 2, size));
             continue;
         }
-        if (status != ERROR_SUCCESS)
+        if (status != ERROR_SUCCESS || size > raw.data.size())
             break;
         ++index;
         RawValue value{raw.type, std::vector<uint8_t>(raw.data.begin(), raw.data.begin() + size)};

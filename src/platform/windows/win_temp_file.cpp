@@ -7,15 +7,17 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// bcrypt.h needs the types of windows.h.
+// bcrypt.h and sddl.h need the types of windows.h.
 // clang-format off
 #include <bcrypt.h>
+#include <sddl.h>
 // clang-format on
 
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -49,6 +51,54 @@ std::optional<std::string> randomName()
     return name + ".hex";
 }
 
+// The SID of this process's user as SDDL text, or empty.
+std::wstring userSid()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<DWORD> storage(size / sizeof(DWORD) + 1);  // DWORDs keep it aligned
+    std::wstring text;
+    wchar_t* sid = nullptr;
+    if (size > 0 && ::GetTokenInformation(token, TokenUser, storage.data(), size, &size) &&
+        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid, &sid)) {
+        text = sid;
+        ::LocalFree(sid);
+    }
+    ::CloseHandle(token);
+    return text;
+}
+
+// A protected access list that lets only this user in, whatever the folder
+// would pass on.
+class UserOnly {
+public:
+    UserOnly()
+    {
+        const std::wstring user = userSid();
+        if (user.empty())
+            return;
+        const std::wstring sddl = L"D:P(A;;FA;;;" + user + L")";
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor_, nullptr))
+            attributes_.lpSecurityDescriptor = descriptor_;
+    }
+    ~UserOnly()
+    {
+        if (descriptor_)
+            ::LocalFree(descriptor_);
+    }
+    UserOnly(const UserOnly&) = delete;
+    UserOnly& operator=(const UserOnly&) = delete;
+    SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
+
 }  // namespace
 
 WinTempFiles::WinTempFiles(std::string folder) : folder_(std::move(folder))
@@ -72,6 +122,9 @@ std::unique_ptr<ITempFile> WinTempFiles::create(std::span<const uint8_t> content
     };
     if (folder_.empty())
         return fail("no temporary folder");
+    UserOnly security;
+    if (!security.get())
+        return fail("cannot create a temporary file in " + folder_ + ": no access list for this user");
     HANDLE handle = INVALID_HANDLE_VALUE;
     std::string path;
     // A taken name is someone else's file: draw again, a few times.
@@ -80,7 +133,7 @@ std::unique_ptr<ITempFile> WinTempFiles::create(std::span<const uint8_t> content
         if (!name)
             return fail("cannot create a temporary file in " + folder_ + ": no random name");
         path = folder_ + '\\' + *name;
-        handle = ::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        handle = ::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE, 0, security.get(), CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             return fail("cannot create a temporary file in " + folder_ + ": " +

@@ -1,7 +1,8 @@
 #pragma once
-// Private temporary files in the user's temporary folder (GetTempPathW, in
-// the user's own profile): a random name from the system's generator, taken
-// with CREATE_NEW so that a file someone made first is never used.
+// Private temporary files in the user's temporary folder (GetTempPathW): a
+// random name from the system's generator, taken with CREATE_NEW so that a
+// file someone made first is never used, and a protected access list that
+// admits this user only.
 
 #include <string>
 
