@@ -239,7 +239,8 @@ bool Transcript::setFile(const std::string& path)
     file_.reset();
     if (path.empty())
         return true;
-    auto f = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc);
+    // LF lines on every system, so transcripts compare byte for byte.
+    auto f = std::make_unique<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!*f)
         return false;
     file_ = std::move(f);

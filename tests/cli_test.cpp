@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "cli_run.h"
+#include "settings_location.h"
 
 namespace cvk {
 namespace {
@@ -67,9 +68,12 @@ TEST(CliList, WritesTheTranscript)
     const CliResult r = cli({"--simulate", "dorrin-receiver", "--simulate", "dorrin", "--settings",
                              ":memory:", "--trace", trace.string(), "list"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    std::ifstream in(trace);
     std::stringstream text;
-    text << in.rdbuf();
+    {
+        // Closed before the removal: Windows removes no open file.
+        std::ifstream in(trace);
+        text << in.rdbuf();
+    }
     EXPECT_TRUE(contains(text.str(), " 07 out 84 00 00 00 00 00 00 00\n")) << text.str();
     EXPECT_TRUE(contains(text.str(), " 08 out 84 70 ")) << text.str();
     std::filesystem::remove(trace);
@@ -161,7 +165,7 @@ TEST(CliTransfer, ReceiverAloneShowsTheCopyStoredOverTheCable)
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("cvkeys-cli-store-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
-    const std::string settings = (dir / "settings.ini").string();
+    const std::string settings = test::settingsLocation(dir, "settings.ini");
     // On the cable: the Cindel takes the receiver's id and its copy is stored.
     CliResult r = cli({"--simulate", "cindel:id=0a1b2c3d", "--settings", settings, "apply", "show store"});
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -206,7 +210,7 @@ std::filesystem::path freshDir(const std::string& name)
 TEST(CliProfiles, DefaultProfileMatchedWrittenAndSaved)
 {
     const std::filesystem::path dir = freshDir("cvkeys-cli-profiles");
-    const std::string settings = (dir / "s.ini").string();
+    const std::string settings = test::settingsLocation(dir, "s.ini");
     CliResult r = cli({"--simulate", "dorrin", "--settings", settings, "--language", "EN", "refresh",
                        "select-profile Desktop", "apply", "show profiles"});
     ASSERT_EQ(r.rc, 0) << r.err;

@@ -20,7 +20,7 @@
 #include "device/hid_channel.h"
 #include "device/models.h"
 #include "firmware/hex_records.h"
-#include "platform/linux/posix_temp_file.h"
+#include "os_test_backends.h"
 #include "service/firmware_update.h"
 #include "service/isp_dfu.h"
 #include "sim/bootloader.h"
@@ -440,7 +440,7 @@ struct FirmwareRig {
     service::DfuIspProvider provider;
     TempDir dir{"fault-matrix"};
     TempDir tmp{"fault-matrix-tmp"};
-    PosixTempFiles tempFiles{tmp.path().string()};
+    test::SystemTempFiles tempFiles{tmp.path().string()};
     QuietLog log;
     int64_t ms = 0;
 };

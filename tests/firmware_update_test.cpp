@@ -13,8 +13,7 @@
 
 #include "firmware/hex_records.h"
 #include "firmware/isp_standin_control.h"
-#include "platform/linux/dl_library.h"
-#include "platform/linux/posix_temp_file.h"
+#include "os_test_backends.h"
 #include "service/firmware_service.h"
 #include "service/firmware_update.h"
 #include "service/intel_hex.h"
@@ -95,7 +94,7 @@ struct LibraryRig {
     {
         return runIspSequence(provider, image, log, clock);
     }
-    DlLibraryLoader loader;
+    test::SystemLibraryLoader loader;
     std::map<std::string, int> reports;
     IspLibraryProvider provider;
     sim::VirtualClock clock;
@@ -271,7 +270,7 @@ struct BootloaderRig {
     DfuIspProvider provider;
     TempDir dir{"firmware"};
     TempDir tmp{"firmware-tmp"};
-    PosixTempFiles tempFiles{tmp.path().string()};
+    test::SystemTempFiles tempFiles{tmp.path().string()};
     RecordingLog log;
 };
 
@@ -440,7 +439,7 @@ TEST(FirmwareService, TakesTheLibraryWhereThereIsOneElseUsb)
     const auto file = dir / "image.hex";
     putFile(file, test::hexImage(0, 256));
     TempDir tmp("service-tmp");
-    PosixTempFiles tempFiles(tmp.path().string());
+    test::SystemTempFiles tempFiles(tmp.path().string());
     struct Case {
         const char* what;
         std::string libraryFolder;  // empty: no loader
@@ -462,7 +461,7 @@ TEST(FirmwareService, TakesTheLibraryWhereThereIsOneElseUsb)
         StandIn standin(kFullDir);
         sim::VirtualClock clock;
         sim::SimBootloader bootloader(clock);
-        DlLibraryLoader loader({c.libraryFolder});
+        test::SystemLibraryLoader loader({c.libraryFolder});
         RecordingLog log;
         CFirmwareService service(c.libraryFolder.empty() ? nullptr : &loader, c.usb ? &bootloader : nullptr,
                                  tempFiles, clock, [](const std::string&) {});
@@ -475,10 +474,11 @@ TEST(FirmwareService, TakesTheLibraryWhereThereIsOneElseUsb)
 
 // ---- The private copy ----
 
+#ifndef _WIN32
 TEST(PrivateTempFile, OnlyTheUserCanReadItAndItGoesWithItsOwner)
 {
     TempDir dir("private");
-    PosixTempFiles files(dir.path().string());
+    test::SystemTempFiles files(dir.path().string());
     const std::string content = ":00000001FF\n";
     std::string error;
     auto a = files.create({reinterpret_cast<const uint8_t*>(content.data()), content.size()}, &error);
@@ -493,10 +493,11 @@ TEST(PrivateTempFile, OnlyTheUserCanReadItAndItGoesWithItsOwner)
     a.reset();
     EXPECT_FALSE(fs::exists(path));
 
-    PosixTempFiles nowhere((dir.path() / "missing").string());
+    test::SystemTempFiles nowhere((dir.path() / "missing").string());
     EXPECT_EQ(nowhere.create({}, &error), nullptr);
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
+#endif
 
 }  // namespace
 }  // namespace cvk

@@ -8,7 +8,6 @@
 #include "app/main_controller.h"
 #include "config/catalogue.h"
 #include "keys/strokes.h"
-#include "platform/linux/xkb_layout.h"
 #include "platform/memory_settings_store.h"
 #include "test_support.h"
 
@@ -38,7 +37,8 @@ public:
 struct CommandFixture : test::ControllerRig<AnsweringView> {
     std::unique_ptr<IKeyboardLayout> layoutUs;
 
-    explicit CommandFixture(const char* device, std::unique_ptr<IKeyboardLayout> layout = makeXkbLayout("us"))
+    explicit CommandFixture(const char* device,
+                            std::unique_ptr<IKeyboardLayout> layout = test::makeNamedLayout("us"))
         : test::ControllerRig<AnsweringView>(layout.get()), layoutUs(std::move(layout))
     {
         sim.attach(device);

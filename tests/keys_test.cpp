@@ -12,7 +12,6 @@
 #include "keys/key_table.h"
 #include "keys/keyboard_model.h"
 #include "keys/strokes.h"
-#include "platform/linux/xkb_layout.h"
 #include "test_support.h"
 
 namespace cvk {

@@ -11,6 +11,7 @@
 #include "platform/memory_settings_store.h"
 #include "profiles/profile_file.h"
 #include "profiles/profile_store.h"
+#include "settings_location.h"
 #include "temp_dir.h"
 
 namespace cvk {
@@ -181,21 +182,21 @@ TEST(ProfileFile, ANameTheListHasIsReplacedOnlyWhenAsked)
 TEST(ProfileFileCli, ExportAndImportThroughTheTool)
 {
     TempDir dir("profile-files");
-    const std::string settings = (dir / "a.ini").string();
+    const std::string settings = test::settingsLocation(dir, "a.ini");
     const std::string file = (dir / "office.cvkp").string();
     CliResult e = cli({"--simulate", "dorrin", "--settings", settings, "export-profiles", file});
     ASSERT_EQ(e.rc, 0) << e.err;
     EXPECT_EQ(e.out.substr(e.out.find("export-profiles")),
               "export-profiles: 1 profile of the F list written to " + file + "\n  Desktop\n");
 
-    const std::string fresh = (dir / "b.ini").string();
+    const std::string fresh = test::settingsLocation(dir, "b.ini");
     CliResult i = cli({"--settings", fresh, "import-profiles", file});
     ASSERT_EQ(i.rc, 0) << i.err;
     EXPECT_EQ(i.out, "import-profiles: 1 added, 0 replaced in the F list\n  Desktop\n");
-    const std::string settingsBefore = fileBytes(fresh);
+    const std::string settingsBefore = test::settingsSnapshot(fresh);
     CliResult again = cli({"--settings", fresh, "import-profiles", file});
     EXPECT_EQ(again.rc, 1);
-    EXPECT_EQ(fileBytes(fresh), settingsBefore);  // the settings file as it was
+    EXPECT_EQ(test::settingsSnapshot(fresh), settingsBefore);  // the settings file as it was
     const std::string cut = (dir / "cut.cvkp").string();
     putFile(cut, fileBytes(file).substr(0, fileBytes(file).size() / 2));
     CliResult truncated = cli({"--settings", fresh, "import-profiles", cut, "--replace"});
@@ -204,7 +205,7 @@ TEST(ProfileFileCli, ExportAndImportThroughTheTool)
     EXPECT_NE(truncated.err.find(": line 9: a line holds 16 bytes, this one 5; nothing was changed"),
               std::string::npos)
         << truncated.err;
-    EXPECT_EQ(fileBytes(fresh), settingsBefore);
+    EXPECT_EQ(test::settingsSnapshot(fresh), settingsBefore);
     EXPECT_NE(again.err.find("has a profile 'Desktop' already"), std::string::npos) << again.err;
     EXPECT_NE(again.err.find("nothing was changed"), std::string::npos) << again.err;
     EXPECT_EQ(cli({"--settings", fresh, "import-profiles", file, "--replace"}).rc, 0);

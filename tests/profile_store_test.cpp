@@ -19,9 +19,9 @@
 #include "config/config_model.h"
 #include "config/text_bytes.h"
 #include "platform/memory_settings_store.h"
-#include "platform/qt/qsettings_store.h"
 #include "profiles/profile_store.h"
 
+#include "settings_location.h"
 #include "temp_dir.h"
 
 namespace cvk {
@@ -609,12 +609,12 @@ TEST_F(ProfileStoreTest, HandlesFollowTheirNodes)
     EXPECT_EQ(findProfile(list, nullptr), list.end());
 }
 
-// ------------------------------------------------- through the INI file
+// ------------------------------------------------- through the system's store
 
-TEST_F(ProfileStoreTest, ASavedListReloadsIdenticallyFromTheIniFile)
+TEST_F(ProfileStoreTest, ASavedListReloadsIdenticallyFromTheSystemStore)
 {
     TempDir dir;
-    const std::string file = (dir / "cvkeys.ini").string();
+    const std::string file = test::settingsLocation(dir, "cvkeys.ini");
     for (int model : {kClassicModel, 9}) {
         SCOPED_TRACE(model);
         list.clear();
@@ -627,11 +627,11 @@ TEST_F(ProfileStoreTest, ASavedListReloadsIdenticallyFromTheIniFile)
         third.configuration[127] = 0;
 
         {
-            std::unique_ptr<ISettingsStore> ini = makeFileSettingsStore(file);
+            std::unique_ptr<ISettingsStore> ini = test::openSettingsAt(file);
             saveAllProfiles(*ini, list, nullptr, model, working);
         }
         const CProfileList saved = list;
-        std::unique_ptr<ISettingsStore> again = makeFileSettingsStore(file);
+        std::unique_ptr<ISettingsStore> again = test::openSettingsAt(file);
         CProfileList loaded;
         loadAllProfiles(*again, loaded, model, 0x31A, 1920, working);
         EXPECT_EQ(loaded, saved);

@@ -10,7 +10,6 @@
 
 #include "config/config_model.h"
 #include "keys/strokes.h"
-#include "platform/linux/xkb_layout.h"
 #include "test_support.h"
 
 namespace cvk {

@@ -5,15 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <QSettings>
 #include <QString>
+#include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <unistd.h>
+
+#include "scoped_env.h"
+#include "settings_location.h"
 
 namespace {
 
@@ -38,17 +45,19 @@ class IsolatedHome : public ::testing::EmptyTestEventListener {
         // Qt refuses a runtime folder others may enter.
         fs::permissions(home_ / "run", fs::perms::owner_all, ignored);
         const std::string config = (home_ / ".config").string();
-        ::setenv("HOME", home_.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home_ / ".local" / "share").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (home_ / ".local" / "state").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (home_ / ".cache").c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", (home_ / "run").c_str(), 1);
+        cvk::setEnv("HOME", home_.string().c_str());
+        cvk::setEnv("XDG_CONFIG_HOME", config.c_str());
+        cvk::setEnv("XDG_DATA_HOME", (home_ / ".local" / "share").string().c_str());
+        cvk::setEnv("XDG_STATE_HOME", (home_ / ".local" / "state").string().c_str());
+        cvk::setEnv("XDG_CACHE_HOME", (home_ / ".cache").string().c_str());
+        cvk::setEnv("XDG_RUNTIME_DIR", (home_ / "run").string().c_str());
+#ifndef _WIN32
         // QSettings reads the user's folder from the environment once per
         // process and keeps it; the next test in the same process must not
         // inherit the previous one's (or a test's own setPath).
         for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
             QSettings::setPath(format, QSettings::UserScope, QString::fromStdString(config));
+#endif
     }
 
     // A failed test's home stays for a look at what it left.
@@ -70,8 +79,14 @@ int main(int argc, char** argv)
 {
     // The texts must not follow the machine's language (a Swedish locale
     // would pick the shipped Swedish file on a first run).
-    ::setenv("LC_ALL", "C.UTF-8", 1);
+    cvk::setEnv("LC_ALL", "C.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new IsolatedHome);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+#ifdef _WIN32
+    // The tests' own registry keys (settings_location.h).
+    const std::string root = cvk::test::testRegistryRoot();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, std::wstring(root.begin(), root.end()).c_str());
+#endif
+    return rc;
 }

@@ -14,7 +14,11 @@
 #include "app/main_controller.h"
 #include "app/view_port.h"
 #include "device/device_link.h"
+#ifdef _WIN32
+#include "platform/windows/win_keyboard_layout.h"
+#else
 #include "platform/linux/xkb_layout.h"
+#endif
 #include "platform/memory_settings_store.h"
 #include "sim/sim.h"
 
@@ -32,16 +36,27 @@ struct ControllerProbe {
 
 namespace cvk::test {
 
-// A keyboard layout of xkb-data by name ("us", "se", "de(nodeadkeys)").
-// Compiling a keymap takes milliseconds; the tests share one per name.
+// A keyboard layout by its xkb name ("us", "se", "de(nodeadkeys)"): from
+// xkb-data, or on Windows the system's layout of the same name.
+inline std::unique_ptr<IKeyboardLayout> makeNamedLayout(const std::string& name)
+{
+#ifdef _WIN32
+    auto layout = makeWinKeyboardLayout(name);
+#else
+    auto layout = makeXkbLayoutFromName(name);
+#endif
+    if (!layout)
+        throw std::runtime_error("the system has no keyboard layout " + name);
+    return layout;
+}
+
+// The same, shared: compiling a keymap takes milliseconds.
 inline IKeyboardLayout& namedLayout(const std::string& name)
 {
     static std::map<std::string, std::unique_ptr<IKeyboardLayout>> cache;
     auto& entry = cache[name];
     if (!entry)
-        entry = makeXkbLayoutFromName(name);
-    if (!entry)
-        throw std::runtime_error("xkb-data has no layout " + name);
+        entry = makeNamedLayout(name);
     return *entry;
 }
 

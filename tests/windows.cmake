@@ -6,7 +6,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCL
 file(GLOB CVK_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
 set(_linux_backend_tests
   desktop_mouse_test hidapi_bus_test hotplug_test libusb_control_test xkb_layout_test
-  gui_single_instance_test settings_store_test test_home_test)
+  gui_single_instance_test settings_store_test test_home_test input_safety_test isp_library_test)
 foreach(_test IN LISTS _linux_backend_tests)
   list(FILTER CVK_TEST_SOURCES EXCLUDE REGEX "/${_test}\\.cpp$")
 endforeach()
@@ -14,9 +14,12 @@ file(GLOB CVK_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}
 add_executable(cvk_tests ${CVK_TEST_SOURCES} ${CVK_WINDOWS_TEST_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/test_main.cpp)
 target_include_directories(cvk_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(cvk_tests PRIVATE cvk_cli cvk_sim cvk_core cvk_os gtest cvk_warnings)
+# The build machine's folders as the programs under Wine see them: its root
+# is drive Z:, and a path without a drive is no absolute path on Windows.
+set(_z "Z:")
 target_compile_definitions(cvk_tests PRIVATE
-  CVK_TEST_HOME_ROOT="${CMAKE_CURRENT_BINARY_DIR}/test-home"
-  CVK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  CVK_TEST_HOME_ROOT="${_z}${CMAKE_CURRENT_BINARY_DIR}/test-home"
+  CVK_SOURCE_DIR="${_z}${PROJECT_SOURCE_DIR}")
 
 # The stand-in programming library, as the DLL the program loads.
 set(_isp_standin_dir ${CMAKE_CURRENT_BINARY_DIR}/isp-standin)
@@ -31,8 +34,8 @@ foreach(_variant IN ITEMS full missing)
 endforeach()
 target_compile_definitions(isp_standin_missing PRIVATE CVK_STANDIN_LEAVE_OUT)
 target_compile_definitions(cvk_tests PRIVATE
-  CVK_ISP_STANDIN_DIR="${_isp_standin_dir}/full"
-  CVK_ISP_STANDIN_MISSING_DIR="${_isp_standin_dir}/missing")
+  CVK_ISP_STANDIN_DIR="${_z}${_isp_standin_dir}/full"
+  CVK_ISP_STANDIN_MISSING_DIR="${_z}${_isp_standin_dir}/missing")
 
 # Wine in a prefix of the build tree's own, never the user's ~/.wine.
 set(CVK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -41,7 +44,8 @@ set(_wine_env "WINEPREFIX=${CVK_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=msco
 # rather than one process per test.
 add_test(NAME windows_suite COMMAND cvk_tests)
 set_tests_properties(windows_suite PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME windows_cli_writes_the_registry
-  COMMAND ${CMAKE_COMMAND} -DCVKEYS_CLI=$<TARGET_FILE:cvkeys-cli> -DWINE=${CVK_WINE}
-    -DWINEPREFIX=${CVK_WINEPREFIX} -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_registry.cmake)
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_registry_check.py
+    --cli $<TARGET_FILE:cvkeys-cli> --wine ${CVK_WINE})
 set_tests_properties(windows_cli_writes_the_registry PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 300)

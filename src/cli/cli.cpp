@@ -883,7 +883,7 @@ private:
         if (!deployLog_.empty()) {
             // Appended, never truncated: a log of many sessions.
             const bool fresh = !std::ifstream(deployLog_).good() || std::ifstream(deployLog_).peek() == EOF;
-            log.open(deployLog_, std::ios::app);
+            log.open(deployLog_, std::ios::app | std::ios::binary);
             if (!log) {
                 err_ << "cvkeys-cli: --log " << deployLog_ << ": cannot write the file\n";
                 return 2;

@@ -38,7 +38,7 @@ std::unique_ptr<ISettingsStore> settingsAt(const std::string& location, std::str
 
 std::unique_ptr<IKeyboardLayout> namedLayout(const std::string& name) { return makeWinKeyboardLayout(name); }
 
-const char* namedLayoutSource() { return "Windows (give a layout id such as 00000409)"; }
+const char* namedLayoutSource() { return "Windows (give a layout id such as 00000409, or us, se, de, ...)"; }
 
 std::unique_ptr<IKeyboardLayout> sessionLayout() { return makeActiveWinKeyboardLayout(); }
 

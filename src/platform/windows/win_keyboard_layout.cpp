@@ -165,8 +165,28 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IKeyboardLayout> makeWinKeyboardLayout(const std::string& klid)
+namespace {
+
+// The xkb names people know from Linux, for the layouts whose ids are
+// hard to remember.
+std::string layoutIdOf(const std::string& name)
 {
+    static const std::pair<const char*, const char*> known[] = {
+        {"us", "00000409"}, {"gb", "00000809"}, {"de", "00000407"}, {"fr", "0000040C"},
+        {"se", "0000041D"}, {"no", "00000414"}, {"dk", "00000406"}, {"fi", "0000040B"},
+        {"es", "0000040A"}, {"it", "00000410"}, {"ch", "00000807"}, {"nl", "00000413"},
+    };
+    for (const auto& [xkb, klid] : known)
+        if (name == xkb)
+            return klid;
+    return name;
+}
+
+}  // namespace
+
+std::unique_ptr<IKeyboardLayout> makeWinKeyboardLayout(const std::string& name)
+{
+    const std::string klid = layoutIdOf(name);
     if (klid.size() != 8 || klid.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return nullptr;
     const HKL layout = ::LoadKeyboardLayoutW(win::wide(klid).c_str(), KLF_NOTELLSHELL);
