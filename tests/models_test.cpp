@@ -14,6 +14,7 @@
 #include "config/descriptions.h"
 #include "device/model_views.h"
 #include "device/models.h"
+#include "settings_location.h"
 #include "temp_dir.h"
 #include "test_support.h"
 
@@ -249,7 +250,7 @@ TEST(ModelRecords, LabelAndHitTables)
 TEST(ReceiverAlone, MenusReadTheStoredCopyAtItsLayout)
 {
     TempDir dir("receiver-copy");
-    const std::string settings = (dir / "settings.ini").string();
+    const std::string settings = test::settingsLocation(dir, "settings.ini");
     CliResult r = cli({"--simulate", "cindel:id=0a1b2c3d", "--settings", settings, "apply"});
     ASSERT_EQ(r.rc, 0) << r.err;
     // Button 4 of the Cindel's factory block holds Ctrl+C, button 7 Ctrl+V.
