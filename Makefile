@@ -13,7 +13,7 @@ PACKAGE_DIR := build/package
 
 .NOTPARALLEL:
 .DEFAULT_GOAL := build
-.PHONY: deps configure build run demo cli test asan tsan bench package check-package install format check-format clean
+.PHONY: deps configure build run demo cli test asan tsan windows bench package check-package install format check-format clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -59,6 +59,15 @@ tsan: deps
 		TSAN_OPTIONS="suppressions=$(CURDIR)/tests/sanitizers/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 		$(CTEST) -j $(CTEST_JOBS) -R '$(TSAN_TESTS)' --output-on-failure --no-tests=error
 
+# The core, the simulator, cvkeys-cli.exe and the test suite cross-built for
+# Windows with mingw-w64 and run under Wine, in a Wine prefix of the build
+# tree's own (build/windows/wineprefix).
+windows:
+	bash scripts/install-deps.sh --windows
+	$(CMAKE) --preset windows
+	$(CMAKE) --build --preset windows
+	$(CTEST) --test-dir build/windows --output-on-failure --no-tests=error
+
 bench: build
 	python3 scripts/bench-table.py $(BUILD_DIR) $(ARGS)
 
@@ -86,4 +95,4 @@ check-format:
 	bash scripts/check-format.sh
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(PACKAGE_DIR) build/tsan
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(PACKAGE_DIR) build/tsan build/windows
