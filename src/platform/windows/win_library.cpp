@@ -105,7 +105,10 @@ std::unique_ptr<ILoadedLibrary> WinLibraryLoader::load(const std::string& baseNa
             continue;
         // No error box for a damaged file: the caller reports it.
         const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        HMODULE module = ::LoadLibraryExW(widePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        // Its own dependencies come from its folder and System32 only: never
+        // from the current directory or PATH, where anyone could plant one.
+        HMODULE module = ::LoadLibraryExW(widePath.c_str(), nullptr,
+                                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
         const DWORD code = ::GetLastError();
         ::SetErrorMode(previousMode);
         if (module)

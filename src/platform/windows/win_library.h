@@ -21,7 +21,7 @@ public:
     static std::vector<std::string> defaultFolders();
 
     // Loads "<baseName>.dll" from the first folder holding it; its own
-    // dependencies are looked for beside it first. A file that is there but
+    // dependencies come from its folder and System32 only. A file that is there but
     // cannot be loaded passes the turn to the next folder.
     std::unique_ptr<ILoadedLibrary> load(const std::string& baseName, std::string* error = nullptr) override;
 
