@@ -51,7 +51,7 @@ asan: deps
 # The tests that run threads and processes (hotplug, single instance, the
 # firmware update's worker), under ThreadSanitizer. Qt is not built for it,
 # so its internals are suppressed (tests/sanitizers/tsan.supp).
-TSAN_TESTS := Hotplug|Udev|SingleInstance|FirmwareDialog|FirmwareUpdateWindow
+TSAN_TESTS := Hotplug|Udev|SingleInstance|FirmwareDialog|FirmwareUpdateWindow|TsanSuppressions
 tsan: deps
 	$(CMAKE) --preset tsan
 	$(CMAKE) --build --preset tsan

@@ -12,8 +12,11 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <mutex>
 
 #include "texts/text_ids.h"
 #include "texts/texts.h"
@@ -246,8 +249,28 @@ void showOnGuiThread(QWidget* parent, const std::string& caption, const std::str
         QMessageBox box(QMessageBox::Information, qs(caption), qs(text), QMessageBox::Ok, owner.data());
         box.exec();
     };
-    if (QThread::currentThread() == app->thread())
+    if (QThread::currentThread() == app->thread()) {
         show();
-    else
-        QMetaObject::invokeMethod(app, show, Qt::BlockingQueuedConnection);
+        return;
+    }
+    // Our own wait rather than a blocking queued connection: the hand-over
+    // then runs through a mutex ThreadSanitizer sees, not through Qt's
+    // semaphore, which is built without it.
+    struct Shown {
+        std::mutex mutex;
+        std::condition_variable closed;
+        bool done = false;
+    };
+    const auto shown = std::make_shared<Shown>();
+    QMetaObject::invokeMethod(
+        app,
+        [show, shown] {
+            show();
+            const std::lock_guard<std::mutex> lock(shown->mutex);
+            shown->done = true;
+            shown->closed.notify_one();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(shown->mutex);
+    shown->closed.wait(lock, [&] { return shown->done; });
 }
