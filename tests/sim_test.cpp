@@ -378,10 +378,10 @@ TEST_F(SimBusTest, WrongEchoFlipsBitZeroOfEveryReply)
 TEST_F(SimBusTest, FuzzedRepliesAnswerInTurnUntilUsedUp)
 {
     SimDeviceConfig config = parseSimSetup("dorrin");
-    config.faults.fuzzReplies =
-        Bytes{1,   2, 3,    4,    5,    6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,  // two reports
-              3,   0, 0xAA, 0xBB, 0xCC,                                          // a string
-              0xDD};                                                             // a cut report
+    Bytes replies{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};  // two reports
+    replies.insert(replies.end(), {3, 0, 0xAA, 0xBB, 0xCC});               // a string
+    replies.push_back(0xDD);                                               // a cut report
+    config.faults.fuzzReplies = replies;
     SimDevice& device = bus.attach(config);
     HidDevicePtr vendor = openVendor(8);
     HidDevicePtr mouse = openMouse(8);
