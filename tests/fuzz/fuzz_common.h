@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the fuzz targets.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -26,11 +28,20 @@ public:
         if (!f)
             return false;
         const bool ok = std::fwrite(data, 1, size, f) == size;
-        return std::fclose(f) == 0 && ok;
+        if (std::fclose(f) != 0 || !ok)
+            return false;
+        // A time stamp of its own for every input: QSettings reuses its
+        // parse of a file whose size and time stamp (in milliseconds) are
+        // unchanged, and two inputs of one size can come within a
+        // millisecond.
+        ++writes_;
+        const timespec times[2] = {{writes_, 0}, {writes_, 0}};
+        return utimensat(AT_FDCWD, path_.c_str(), times, 0) == 0;
     }
 
 private:
     std::string path_;
+    mutable time_t writes_ = 0;
 };
 
 }  // namespace cvk::fuzz
