@@ -3,15 +3,18 @@
 # Idempotent: only packages that are not yet installed are fetched, and the
 # package lists are refreshed only when something is missing.
 #   --dry-run   report what would be installed, change nothing
+#   --fuzz      also clang 14 and its sanitizer runtimes, for scripts/fuzz.sh
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
 
 dry_run=0
+fuzz=0
 for arg in "$@"; do
     case "$arg" in
         --dry-run) dry_run=1 ;;
-        -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
+        --fuzz) fuzz=1 ;;
+        -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
         *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
     esac
 done
@@ -43,6 +46,11 @@ packages=(
     # desktop entry's and metainfo's validators
     dpkg-dev lintian desktop-file-utils appstream
 )
+if [ "$fuzz" -eq 1 ]; then
+    # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+    # (libclang-rt-14-dev), llvm-symbolizer for readable reports (llvm-14)
+    packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 is_installed() {
     # A multi-arch package may print one line per architecture.

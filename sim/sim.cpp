@@ -491,6 +491,13 @@ bool SimDevice::handleGetFeature(const HidInterfaceInfo& col, uint8_t* data, siz
         else if (col.usage == 1 && id == 5)
             answer = std::array<uint8_t, 8>{5, 0, 0, 0, 0, 0, 0, 0};
     }
+    if (fuzzed()) {
+        answer.reset();
+        if (const auto bytes = takeFuzzed(8)) {
+            answer.emplace();
+            std::copy(bytes->begin(), bytes->end(), answer->begin());
+        }
+    }
     if (!answer) {
         log("no-answer", {id});
     } else {
@@ -517,6 +524,14 @@ bool SimDevice::handleIndexedString(int index, std::vector<uint8_t>& out, size_t
             out.assign(block_.begin(), block_.end());
             ok = true;
         }
+    }
+    if (fuzzed()) {
+        const auto length = takeFuzzed(2);
+        std::optional<std::vector<uint8_t>> bytes;
+        if (length && length->size() == 2)
+            bytes = takeFuzzed(size_t{(*length)[0]} | size_t{(*length)[1]} << 8);
+        ok = bytes.has_value();
+        out = ok ? std::move(*bytes) : std::vector<uint8_t>{};
     }
     if (out.size() > maxBytes)
         out.resize(maxBytes);
@@ -553,13 +568,25 @@ int SimDevice::handleRead(uint8_t* data8, int timeoutMs)
 {
     if (!present_)
         return -1;
-    if (silent() || replies_.empty()) {
+    std::array<uint8_t, 8> reply{};
+    if (fuzzed()) {
+        if (!replies_.empty())
+            replies_.erase(replies_.begin());
+        const auto bytes = silent() ? std::nullopt : takeFuzzed(8);
+        if (!bytes) {
+            bus_.clock().sleepMs(timeoutMs);
+            log("no-answer");
+            return -1;
+        }
+        std::copy(bytes->begin(), bytes->end(), reply.begin());
+    } else if (silent() || replies_.empty()) {
         bus_.clock().sleepMs(timeoutMs);
         log("no-answer");
         return -1;
+    } else {
+        reply = replies_.front();
+        replies_.erase(replies_.begin());
     }
-    const std::array<uint8_t, 8> reply = replies_.front();
-    replies_.erase(replies_.begin());
     if (config_.latencyMs >= timeoutMs) {
         bus_.clock().sleepMs(timeoutMs);
         log("no-answer");
@@ -578,6 +605,18 @@ bool SimDevice::takeInput(uint8_t* data8)
     std::copy(replies_.front().begin(), replies_.front().end(), data8);
     replies_.erase(replies_.begin());
     return true;
+}
+
+std::optional<std::vector<uint8_t>> SimDevice::takeFuzzed(size_t n)
+{
+    const std::vector<uint8_t>& all = *config_.faults.fuzzReplies;
+    if (fuzzAt_ >= all.size())
+        return std::nullopt;
+    const size_t take = std::min(n, all.size() - fuzzAt_);
+    std::vector<uint8_t> bytes(all.begin() + static_cast<std::ptrdiff_t>(fuzzAt_),
+                               all.begin() + static_cast<std::ptrdiff_t>(fuzzAt_ + take));
+    fuzzAt_ += take;
+    return bytes;
 }
 
 void SimDevice::queueReply(const std::array<uint8_t, 8>& reply)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -69,6 +70,12 @@ struct SimFaults {
     int corruptWrites = 0;   // the first N block-byte writes are stored inverted
     int unplugAfter = -1;    // the device vanishes after N reports (-1: never)
     int noAnswerFrom = -1;   // as noAnswer from the report with index N on (-1: never)
+    // When set, the answers come from these bytes in turn instead of the
+    // device's own (which are still worked out, so its memory changes as
+    // usual): an input report or a feature answer takes the next 8 bytes, an
+    // indexed string a 16-bit little-endian length and that many bytes. Once
+    // they are used up nothing answers any more. For fuzzing the reading side.
+    std::optional<std::vector<uint8_t>> fuzzReplies;
 };
 
 struct SimDeviceConfig {
@@ -163,6 +170,10 @@ private:
     void setRegister(uint8_t position, uint8_t value);
     bool command(const uint8_t* d, std::array<uint8_t, 8>& reply);  // false: no reply
     void queueReply(const std::array<uint8_t, 8>& reply);
+    // The next n bytes of the fuzzed answers (fewer at their end); nullopt
+    // when they are used up.
+    std::optional<std::vector<uint8_t>> takeFuzzed(size_t n);
+    bool fuzzed() const { return config_.faults.fuzzReplies.has_value(); }
 
     SimBus& bus_;
     SimDeviceConfig config_;
@@ -183,6 +194,7 @@ private:
     int lastWakeParam_ = -1;  // parameter of the wake-up request just before, -1 for none
     int instance_ = 0;
     std::vector<std::array<uint8_t, 8>> replies_;
+    size_t fuzzAt_ = 0;  // bytes of the fuzzed answers used so far
 };
 
 // The nodes it hands out must not be used after the bus is gone; they then

@@ -373,6 +373,29 @@ TEST_F(SimBusTest, WrongEchoFlipsBitZeroOfEveryReply)
     EXPECT_EQ(exchange(node, {9})->at(0), 8);
 }
 
+// The answers come from the bytes in order, whatever was asked, and stop
+// with them; the device still takes what is sent to it.
+TEST_F(SimBusTest, FuzzedRepliesAnswerInTurnUntilUsedUp)
+{
+    SimDeviceConfig config = parseSimSetup("dorrin");
+    Bytes replies{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};  // two reports
+    replies.insert(replies.end(), {3, 0, 0xAA, 0xBB, 0xCC});               // a string
+    replies.push_back(0xDD);                                               // a cut report
+    config.faults.fuzzReplies = replies;
+    SimDevice& device = bus.attach(config);
+    HidDevicePtr vendor = openVendor(8);
+    HidDevicePtr mouse = openMouse(8);
+    EXPECT_EQ(exchange(vendor, {0x84, 0x70, 9, 8, 7, 6}), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(device.pairedId(), (std::array<uint8_t, 4>{9, 8, 7, 6}));
+    EXPECT_EQ(receive(vendor), (Bytes{9, 10, 11, 12, 13, 14, 15, 16})) << "nothing was asked";
+    EXPECT_EQ(mouse->indexedString(4, 256), (Bytes{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(exchange(vendor, {9}), (Bytes{0xDD, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(exchange(vendor, {9}));
+    EXPECT_FALSE(mouse->indexedString(4, 256));
+    std::array<uint8_t, 8> feature{4};
+    EXPECT_FALSE(mouse->getFeature(feature));
+}
+
 TEST_F(SimBusTest, CorruptWritesInvertTheFirstBlockBytes)
 {
     SimDevice& d = bus.attach("dorrin:corrupt-write=2");

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "keys/strokes.h"
 #include "platform/linux/xkb_layout.h"
 
 namespace cvk {
@@ -56,6 +57,10 @@ TEST(XkbLayout, CharactersOfKeysInShiftStates)
         {"se", 0x0D, kShiftStateNone, U'\u00b4'},  // dead acute
         {"se", 0x0D, kShiftStateShift, U'`'},      // dead grave
         {"se", 0x56, kShiftStateNone, U'<'},
+        {"us", 0x1C, kShiftStateNone, U'\r'},
+        {"us", 0x1C, kShiftStateCtrl, U'\n'},  // as typed: Ctrl+Enter is the line feed's key
+        {"se", 0x1C, kShiftStateCtrl, U'\n'},
+        {"us", 0xE01C, kShiftStateCtrl, U'\n'},
         {"se", 0x1C, kShiftStateAltGr, 0},    // Enter has no Alt Gr level
         {"se", 0xE035, kShiftStateAltGr, 0},  // nor the keypad
         {"se", 0xE035, kShiftStateNone, U'/'},
@@ -94,6 +99,29 @@ TEST(XkbLayout, KeyForCharacterPrefersPlainStatesAndTheMainBlock)
         EXPECT_EQ(*got, c.stroke) << c.layout << " U+" << std::hex << static_cast<uint32_t>(c.c);
     }
     EXPECT_EQ(makeXkbLayout("us")->strokeForChar(U'\u00e5'), std::nullopt);
+}
+
+// What a signature's strokes read back as is what they were made from, for
+// every character the layout has a key for.
+TEST(XkbLayout, TextThroughStrokesReadsBackTheSame)
+{
+    struct Case {
+        const char* layout;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {"us", u"Anna\r\nSvensson"},
+        {"us", u"line\nfeed"},  // Ctrl+Enter
+        {"us", u"\r\n\n\r\n"},
+        {"se", u"\u00c5sa \u00d6berg\n@\u20ac\u00b4"},
+        {"de", u"Gr\u00fc\u00dfe\n\u00a7"},
+    };
+    for (const Case& c : cases) {
+        auto l = makeXkbLayout(c.layout);
+        StrokeTable usages{}, modifiers{};
+        fillStrokeTables(textToStrokes(c.text, *l), usages, modifiers);
+        EXPECT_EQ(strokesToText(usages, modifiers, *l), c.text) << c.layout;
+    }
 }
 
 TEST(XkbLayout, EvdevKeyNumbers)

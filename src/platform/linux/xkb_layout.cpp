@@ -141,6 +141,7 @@ constexpr int kStates = 8;
 constexpr int kEvdevRightAlt = 100;
 constexpr int kEvdevToXkb = 8;
 constexpr int kScanEnter = 0x1C;
+constexpr int kScanKeypadEnter = 0xE01C;
 
 // Search order of the shift states: plain, Shift, Alt Gr, Shift+Alt Gr,
 // then the Ctrl states that type control characters.
@@ -259,12 +260,21 @@ std::optional<LayoutTables> compileTables(const XkbLayoutName& name)
 
     // Ctrl+Enter types a line feed, as Windows layouts have it (xkb gives a
     // carriage return there); it is the stroke for a line feed before Ctrl+J.
+    // Reading the key back must give the same, or a line feed typed as
+    // Ctrl+Enter would come back as a line break.
+    for (size_t k = 0; k < kScanKeys.size(); ++k)
+        if (kScanKeys[k].scanCode == kScanEnter || kScanKeys[k].scanCode == kScanKeypadEnter)
+            t.chars[k][kShiftStateCtrl] = U'\n';
     t.strokes[U'\n'].push_back(KeyStroke{kScanEnter, kShiftStateCtrl});
     auto collect = [&](size_t from, size_t to) {
         for (int s : kSearchStates)
             for (size_t k = from; k < to; ++k)
-                if (const char32_t c = t.chars[k][s]; c != 0)
-                    t.strokes[c].push_back(KeyStroke{kScanKeys[k].scanCode, s});
+                if (const char32_t c = t.chars[k][s]; c != 0) {
+                    const KeyStroke stroke{kScanKeys[k].scanCode, s};
+                    std::vector<KeyStroke>& strokes = t.strokes[c];
+                    if (std::find(strokes.begin(), strokes.end(), stroke) == strokes.end())
+                        strokes.push_back(stroke);
+                }
     };
     collect(0, kMainBlockKeys);
     collect(kMainBlockKeys, kScanKeys.size());
