@@ -4,17 +4,20 @@
 # package lists are refreshed only when something is missing.
 #   --dry-run   report what would be installed, change nothing
 #   --fuzz      also clang 14 and its sanitizer runtimes, for scripts/fuzz.sh
+#   --windows   also mingw-w64, Wine and GoogleTest's sources, for make windows
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
 
 dry_run=0
 fuzz=0
+windows=0
 for arg in "$@"; do
     case "$arg" in
         --dry-run) dry_run=1 ;;
         --fuzz) fuzz=1 ;;
-        -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
+        --windows) windows=1 ;;
+        -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
         *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
     esac
 done
@@ -50,6 +53,11 @@ if [ "$fuzz" -eq 1 ]; then
     # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
     # (libclang-rt-14-dev), llvm-symbolizer for readable reports (llvm-14)
     packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
+if [ "$windows" -eq 1 ]; then
+    # the Windows cross build: mingw-w64 with POSIX threads, Wine to run its
+    # tests, and GoogleTest as sources (built by the cross compiler)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 fi
 
 is_installed() {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace cvk {
 
@@ -27,5 +28,9 @@ public:
     virtual std::unique_ptr<ILoadedLibrary> load(const std::string& baseName,
                                                  std::string* error = nullptr) = 0;
 };
+
+// The searched folders for a message: "a, b", an empty entry as "", and
+// "(none)" for no folder at all.
+std::string folderListText(const std::vector<std::string>& folders);
 
 }  // namespace cvk

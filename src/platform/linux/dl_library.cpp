@@ -61,17 +61,6 @@ private:
     std::string path_;
 };
 
-std::string joined(const std::vector<std::string>& folders)
-{
-    std::string text;
-    for (const std::string& folder : folders) {
-        if (!text.empty())
-            text += ", ";
-        text += folder.empty() ? "\"\"" : folder;
-    }
-    return text.empty() ? "(none)" : text;
-}
-
 }  // namespace
 
 DlLibraryLoader::DlLibraryLoader(std::vector<std::string> folders) : folders_(std::move(folders)) {}
@@ -136,7 +125,7 @@ std::unique_ptr<ILoadedLibrary> DlLibraryLoader::load(const std::string& baseNam
     }
     if (error) {
         if (failures.empty())
-            *error = fileName + " is in none of the folders searched: " + joined(folders_);
+            *error = fileName + " is in none of the folders searched: " + folderListText(folders_);
         else
             *error = failures;
     }

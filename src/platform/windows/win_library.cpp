@@ -49,17 +49,6 @@ private:
     std::string path_;
 };
 
-std::string joined(const std::vector<std::string>& folders)
-{
-    std::string text;
-    for (const std::string& folder : folders) {
-        if (!text.empty())
-            text += ", ";
-        text += folder.empty() ? "\"\"" : folder;
-    }
-    return text.empty() ? "(none)" : text;
-}
-
 }  // namespace
 
 WinLibraryLoader::WinLibraryLoader(std::vector<std::string> folders) : folders_(std::move(folders)) {}
@@ -118,8 +107,9 @@ std::unique_ptr<ILoadedLibrary> WinLibraryLoader::load(const std::string& baseNa
         failures += path + ": " + win::errorText(code);
     }
     if (error)
-        *error = failures.empty() ? fileName + " is in none of the folders searched: " + joined(folders_)
-                                  : failures;
+        *error = failures.empty()
+                     ? fileName + " is in none of the folders searched: " + folderListText(folders_)
+                     : failures;
     return nullptr;
 }
 
