@@ -61,13 +61,11 @@ std::string cliUsage()
            "                              Models: " +
            models +
            "\n"
-           "  --trace FILE                write every simulated report exchange to FILE\n"
-           "  --settings FILE             keep settings and profiles in this INI file instead of the\n"
-           "                              user's settings (':memory:' keeps them in memory only)\n"
+           "  --trace FILE                write every simulated report exchange to FILE\n" +
+           os::settingsOptionHelp() +
            "  --desktop-width PIXELS      the desktop width the configuration rules see (default 1920)\n"
-           "  --swapped-buttons           the system has primary and secondary buttons swapped\n"
-           "  --layout XKB-LAYOUT         the keyboard layout for key names and signature strokes,\n"
-           "                              such as us, se, de(nodeadkeys) (default: the session's)\n"
+           "  --swapped-buttons           the system has primary and secondary buttons swapped\n" +
+           os::layoutOptionHelp() +
            "  --language CODE             use this interface language (Language.CODE) for this run\n"
            "  --language-dir DIR          read Language.CODE from this folder only (default: the\n"
            "                              current directory, then the shipped translations)\n"

@@ -30,6 +30,11 @@ std::unique_ptr<ISettingsStore> userSettings(const std::string& applicationName)
 // it cannot be used.
 std::unique_ptr<ISettingsStore> settingsAt(const std::string& location, std::string* problem);
 
+// The usage lines of --settings and --layout, which take what the system
+// stores settings and names layouts with.
+const char* settingsOptionHelp();
+const char* layoutOptionHelp();
+
 // A named layout; null when the system has no such layout.
 std::unique_ptr<IKeyboardLayout> namedLayout(const std::string& name);
 // Where named layouts come from, for messages ("xkb-data").

@@ -38,6 +38,18 @@ std::unique_ptr<ISettingsStore> settingsAt(const std::string& location, std::str
     return makeFileSettingsStore(location);
 }
 
+const char* settingsOptionHelp()
+{
+    return "  --settings FILE             keep settings and profiles in this INI file instead of the\n"
+           "                              user's settings (':memory:' keeps them in memory only)\n";
+}
+
+const char* layoutOptionHelp()
+{
+    return "  --layout XKB-LAYOUT         the keyboard layout for key names and signature strokes,\n"
+           "                              such as us, se, de(nodeadkeys) (default: the session's)\n";
+}
+
 std::unique_ptr<IKeyboardLayout> namedLayout(const std::string& name) { return makeXkbLayoutFromName(name); }
 
 const char* namedLayoutSource() { return "xkb-data"; }

@@ -36,6 +36,20 @@ std::unique_ptr<ISettingsStore> settingsAt(const std::string& location, std::str
     return nullptr;
 }
 
+const char* settingsOptionHelp()
+{
+    return "  --settings KEY              keep settings and profiles under this registry key of\n"
+           "                              HKEY_CURRENT_USER (HKCU\\...) instead of the user's settings\n"
+           "                              (':memory:' keeps them in memory only)\n";
+}
+
+const char* layoutOptionHelp()
+{
+    return "  --layout LAYOUT             the keyboard layout for key names and signature strokes: a\n"
+           "                              layout id such as 00000409, or us, se, de (default: the\n"
+           "                              user's)\n";
+}
+
 std::unique_ptr<IKeyboardLayout> namedLayout(const std::string& name) { return makeWinKeyboardLayout(name); }
 
 const char* namedLayoutSource() { return "Windows (give a layout id such as 00000409, or us, se, de, ...)"; }
