@@ -21,21 +21,8 @@ target_compile_definitions(cvk_tests PRIVATE
   CVK_TEST_HOME_ROOT="${_z}${CMAKE_CURRENT_BINARY_DIR}/test-home"
   CVK_SOURCE_DIR="${_z}${PROJECT_SOURCE_DIR}")
 
-# The stand-in programming library, as the DLL the program loads.
-set(_isp_standin_dir ${CMAKE_CURRENT_BINARY_DIR}/isp-standin)
-foreach(_variant IN ITEMS full missing)
-  add_library(isp_standin_${_variant} MODULE ${CMAKE_CURRENT_SOURCE_DIR}/isp_standin/isp_standin.cpp)
-  set_target_properties(isp_standin_${_variant} PROPERTIES
-    PREFIX "" OUTPUT_NAME AtJniIsp SUFFIX ".dll"
-    LIBRARY_OUTPUT_DIRECTORY ${_isp_standin_dir}/${_variant})
-  target_link_options(isp_standin_${_variant} PRIVATE -static)
-  target_link_libraries(isp_standin_${_variant} PRIVATE cvk_warnings)
-  add_dependencies(cvk_tests isp_standin_${_variant})
-endforeach()
-target_compile_definitions(isp_standin_missing PRIVATE CVK_STANDIN_LEAVE_OUT)
-target_compile_definitions(cvk_tests PRIVATE
-  CVK_ISP_STANDIN_DIR="${_z}${_isp_standin_dir}/full"
-  CVK_ISP_STANDIN_MISSING_DIR="${_z}${_isp_standin_dir}/missing")
+set(CVK_STANDIN_PATH_PREFIX ${_z})
+include(isp_standin/standins.cmake)
 
 # Wine in a prefix of the build tree's own, never the user's ~/.wine.
 set(CVK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)

@@ -1,11 +1,5 @@
 #include "platform/windows/win_clock.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // timeapi.h needs the types of windows.h.
 // clang-format off

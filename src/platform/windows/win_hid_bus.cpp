@@ -1,11 +1,5 @@
 #include "platform/windows/win_hid_bus.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // The HID headers need the types of windows.h and hidsdi.h before hidpi.h;
 // mingw-w64's declare C functions without saying so to C++.

@@ -1,11 +1,5 @@
 #include "platform/windows/win_temp_file.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // bcrypt.h and sddl.h need the types of windows.h.
 // clang-format off
