@@ -29,8 +29,10 @@ public:
                                                  std::string* error = nullptr) = 0;
 };
 
-// The searched folders for a message: "a, b", an empty entry as "", and
-// "(none)" for no folder at all.
-std::string folderListText(const std::vector<std::string>& folders);
+// The error of a load that loaded nothing: the failures met on the way, or,
+// with none, that the file is in none of the folders (listed "a, b", an
+// empty entry as "", no folder at all as "(none)").
+std::string notLoadedText(const std::string& fileName, const std::vector<std::string>& folders,
+                          const std::string& failures);
 
 }  // namespace cvk

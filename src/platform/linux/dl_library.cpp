@@ -123,12 +123,8 @@ std::unique_ptr<ILoadedLibrary> DlLibraryLoader::load(const std::string& baseNam
             failures += "; ";
         failures += reason ? reason : path + ": cannot be loaded";
     }
-    if (error) {
-        if (failures.empty())
-            *error = fileName + " is in none of the folders searched: " + folderListText(folders_);
-        else
-            *error = failures;
-    }
+    if (error)
+        *error = notLoadedText(fileName, folders_, failures);
     return nullptr;
 }
 

@@ -101,9 +101,7 @@ std::unique_ptr<ILoadedLibrary> WinLibraryLoader::load(const std::string& baseNa
         failures += path + ": " + win::errorText(code);
     }
     if (error)
-        *error = failures.empty()
-                     ? fileName + " is in none of the folders searched: " + folderListText(folders_)
-                     : failures;
+        *error = notLoadedText(fileName, folders_, failures);
     return nullptr;
 }
 
